@@ -1,0 +1,13 @@
+# Warnings are errors in spirit: the tree builds without any.
+add_compile_options(
+  -Wall -Wextra -Wpedantic -Wshadow -Wformat=2 -Wformat-overflow=2 -Wformat-truncation=2
+  -Wcast-qual -Wnull-dereference -Wduplicated-cond -Wlogical-op -Wundef)
+option(KAMNAR_WERROR "Treat warnings as errors" OFF)
+if(KAMNAR_WERROR)
+  add_compile_options(-Werror)
+endif()
+# Release code keeps its frame and its checks of libc calls.
+add_compile_options(-fno-omit-frame-pointer)
+if(NOT KAMNAR_SANITIZE)
+  add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+endif()

@@ -1,0 +1,200 @@
+#include "lifecycle.hpp"
+
+#include "broadcaster.hpp"
+#include "config.hpp"
+#include "log.hpp"
+#include "receiver.hpp"
+#include "tables.hpp"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+std::atomic<int> koncime{0};
+int prijsock = -1;
+int vyssock = -1;
+
+namespace {
+
+constexpr const char *jmenokonfigurace = "kamnar.conf";
+constexpr unsigned short portprijmu = 15150;
+
+// The handler cannot log (the thread it interrupts may hold pisudologu), so
+// it leaves the entry to the main thread's wait loop.
+std::atomic<int> signalkzapisu{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+pthread_t ukvlk1, ukvlk2;
+bool bezi1 = false, bezi2 = false;
+
+void *vlakno1(void *) {
+    prijemUDP();
+    return nullptr;
+}
+
+void *vlakno2(void *) {
+    posilamcas();
+    return nullptr;
+}
+
+void nastavblokovani(int sock, bool blokujici) {
+    int priznaky = fcntl(sock, F_GETFL);
+    fcntl(sock, F_SETFL, blokujici ? priznaky & ~O_NONBLOCK : priznaky | O_NONBLOCK);
+}
+
+void zapissignal() {
+    if (signalkzapisu.exchange(0))
+        zapisdologu(true, "Prisel signal HUP \n");
+}
+
+// Creates the receive socket bound to port 15150; returns false after
+// reporting the failure.
+bool otevriprijem() {
+    prijsock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (prijsock < 0) {
+        std::puts("Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n");
+        zapisdologu(true, "Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
+        return false;
+    }
+    sockaddr_in mistni{};
+    mistni.sin_family = AF_INET;
+    mistni.sin_port = htons(portprijmu);
+    mistni.sin_addr.s_addr = htonl(INADDR_ANY);
+    std::puts("tady ");
+    if (bind(prijsock, reinterpret_cast<const sockaddr *>(&mistni), sizeof mistni) != 0) {
+        chybybind();
+        close(prijsock);
+        return false;
+    }
+    nastavblokovani(prijsock, false);
+    return true;
+}
+
+bool otevrivysilani() {
+    vyssock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (vyssock < 0) {
+        std::puts("Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n");
+        zapisdologu(true, "Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
+        return false;
+    }
+    nastavblokovani(vyssock, true);
+    return true;
+}
+
+void nastavsignal() {
+    struct sigaction sa {};
+    sa.sa_handler = skoncito;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0; // no SA_RESTART: the main thread's sleep ends at once
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+} // namespace
+
+void skoncito(int) {
+    koncime = 1;
+    signalkzapisu = 1;
+}
+
+const char *vysvetlenibind(int chyba) {
+    switch (chyba) {
+    case EBADF:
+        return "Deskriptor souboru neni platny ";
+    case ENOTSOCK:
+        return "Deskriptor neukazuje na socket ";
+    case EINVAL:
+        return "Deskriptor ukazuje na jiz pojmenovany socket ";
+    case EADDRNOTAVAIL:
+        return "Adresa neni k dispozici ";
+    case EADDRINUSE:
+        return "Adresa ma jiz prirazen socket ";
+    default:
+        return nullptr;
+    }
+}
+
+void chybybind() {
+    int e = errno;
+    std::printf("je problem s bind - chyba cislo %d - koncim\n", e);
+    zapisdologuf(true, "je problem s bind - chyba cislo %d - koncim\n ", e);
+    if (const char *text = vysvetlenibind(e)) {
+        std::puts(text);
+        zapisdologuf(false, "%s\n", text);
+    }
+}
+
+void pustvlakna() {
+    zapisdologu(true, "poustim vlakna --\n");
+    // The workers never take SIGINT: it always reaches the main thread, whose
+    // sleep it cuts short so that the signal entry is written at once.
+    sigset_t jensigint, puvodni;
+    sigemptyset(&jensigint);
+    sigaddset(&jensigint, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &jensigint, &puvodni);
+
+    pthread_attr_t atributy;
+    pthread_attr_init(&atributy);
+    bezi1 = pthread_create(&ukvlk1, &atributy, vlakno1, nullptr) == 0;
+    if (!bezi1)
+        zapisdologu(false, "nepodarilo se pustit vlakno prijemUDP --\n");
+    bezi2 = pthread_create(&ukvlk2, &atributy, vlakno2, nullptr) == 0;
+    if (!bezi2)
+        zapisdologu(false, "nepodarilo se pustit vlakno posilamcas --\n");
+    pthread_attr_destroy(&atributy);
+
+    pthread_sigmask(SIG_SETMASK, &puvodni, nullptr);
+    zapisdologu(true, "skoncil jsem pousteni vlaken --\n");
+}
+
+int behdemona() {
+    // A supervisor reading the console sees each line when it is written.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    koncime = 0;
+
+    logfile = std::fopen(cestalogu, "a");
+    if (!logfile) {
+        std::printf("Nelze otevrit logfile %s - koncim !!! \n\n", cestalogu);
+        return -1;
+    }
+    std::fclose(logfile);
+    logfile = nullptr;
+    zapisdologu(false, " \n\n\n");
+    zapisdologu(true, " ********  Program kamnar spusten ********* \n\n");
+
+    FILE *konfigurace = std::fopen(jmenokonfigurace, "r");
+    if (!konfigurace) {
+        std::printf("Nelze otevrit konfiguracni file %s - koncim !!! \n\n", jmenokonfigurace);
+        zapisdologuf(true, "Nelze otevrit konfiguracni file %s - koncim !!! \n\n",
+                     jmenokonfigurace);
+        return -1;
+    }
+    inicializujtabulky();
+    ctikonfiguraci(konfigurace);
+
+    if (!otevriprijem() || !otevrivysilani())
+        return -1;
+    nastavsignal();
+    pustvlakna();
+
+    while (!koncime) {
+        sleep(1);
+        zapissignal();
+    }
+
+    if (bezi1)
+        pthread_join(ukvlk1, nullptr);
+    if (bezi2)
+        pthread_join(ukvlk2, nullptr);
+    sleep(1);
+    close(prijsock);
+    close(vyssock);
+    zapisdologu(false, " \n\n");
+    zapisdologu(true, "Program kamnar radne skoncil \n\n");
+    return 0;
+}

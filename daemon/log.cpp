@@ -1,0 +1,61 @@
+#include "log.hpp"
+
+#include <cstdarg>
+#include <memory>
+
+std::mutex pisudologu;
+FILE *logfile = nullptr;
+
+namespace {
+
+struct zavri {
+    void operator()(FILE *f) const { std::fclose(f); }
+};
+using soubor = std::unique_ptr<FILE, zavri>;
+
+// Opens the log for one entry and writes the prefix if wanted; the caller
+// holds pisudologu. Closing the stream flushes the whole entry at once.
+soubor otevri(bool sprefixem) {
+    soubor f(std::fopen(cestalogu, "a"));
+    if (f && sprefixem)
+        casdologu(f.get());
+    return f;
+}
+
+} // namespace
+
+prefixlogu vytvorprefix(const std::tm &t) {
+    prefixlogu p{};
+    std::snprintf(p.text, sizeof p.text, "%02d.%02d.%4d %02d:%02d:%02d : ", t.tm_mday,
+                  t.tm_mon + 1, t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+    return p;
+}
+
+int casdologu(FILE *stream) {
+    std::time_t ted = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&ted, &t); // the receive thread converts times at the same moment
+    return std::fprintf(stream, "%s", vytvorprefix(t).text);
+}
+
+void zapisdologu(bool sprefixem, const char *text) {
+    std::lock_guard zamek(pisudologu);
+    if (soubor f = otevri(sprefixem))
+        std::fputs(text, f.get());
+}
+
+void zapisdologu(bool sprefixem, char znak) {
+    std::lock_guard zamek(pisudologu);
+    if (soubor f = otevri(sprefixem))
+        std::fputc(znak, f.get());
+}
+
+void zapisdologuf(bool sprefixem, const char *format, ...) {
+    std::lock_guard zamek(pisudologu);
+    if (soubor f = otevri(sprefixem)) {
+        va_list args;
+        va_start(args, format);
+        std::vfprintf(f.get(), format, args);
+        va_end(args);
+    }
+}

@@ -1,0 +1,34 @@
+// The daemon's event log: one plain-text file, reopened for every entry.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+
+// The one log of the daemon; the path is fixed, not configurable.
+inline constexpr const char *cestalogu = "/var/log/kamnar.log";
+
+// Held for exactly one entry's open-write-close, never nested, never taken in
+// a signal handler.
+extern std::mutex pisudologu;
+
+// Used only by the start-up probe; it holds no open stream afterwards.
+extern FILE *logfile;
+
+// The time-stamp prefix "DD.MM.YYYY hh:mm:ss : " of the local time t.
+// Pure, so the padding can be checked for any instant.
+struct prefixlogu {
+    char text[80]; // 22 characters for any real date; room for any int
+};
+prefixlogu vytvorprefix(const std::tm &t);
+
+// Writes the prefix for the current local time to the open stream; returns
+// the number of characters written.
+int casdologu(FILE *stream);
+
+// One log entry each: a fixed text written as its exact bytes, a printf-style
+// format with its arguments, or a single character. An entry whose open fails
+// is dropped.
+void zapisdologu(bool sprefixem, const char *text);
+void zapisdologu(bool sprefixem, char znak);
+void zapisdologuf(bool sprefixem, const char *format, ...) __attribute__((format(printf, 2, 3)));

@@ -1,0 +1,49 @@
+// The module table and the calendar table: fixed arrays in static storage,
+// filled once from the configuration before the worker threads start.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+inline constexpr int pocetslotu = 31;
+// All ones: what inet_addr returns for a bad text; marks an empty slot.
+inline constexpr std::uint32_t zadnaadresa = 0xFFFFFFFFu;
+
+// One heating module. The address is fixed after the configuration is read;
+// the other fields are shared by the receiver and the time broadcaster, each
+// read and written whole.
+struct modul {
+    std::uint32_t adresa;                       // IPv4, network byte order
+    std::array<std::atomic<std::int32_t>, 5> tmr1; // last five TMR1 readings, [4] newest
+    std::atomic<std::int32_t> odpocet;          // readings left before the history is shown
+    std::atomic<std::int32_t> hlidac;           // reply watchdog in 10 s send periods
+    std::atomic<std::int32_t> defpr1;           // last DEFPR1 value, 0 = unknown
+};
+
+// One calendar file of a module.
+struct kalendar {
+    char cesta[204];      // homedir followed by the file name
+    std::int32_t cislo;   // number from the configuration line
+    std::uint32_t adresa; // address of the section the line stood in
+};
+
+extern std::array<modul, pocetslotu> polemod;
+extern int konpolemod;
+extern std::array<kalendar, pocetslotu> polekal;
+extern int konkal;
+
+// Gives every slot of both tables its initial values and zeroes the counts.
+void inicializujtabulky();
+
+// Appends a calendar slot; the path must fit cesta (at most 203 characters).
+void pridejkalendar(const char *cesta, int cislo, std::uint32_t adresa);
+
+// Adds a module slot for the address unless it is there or the table is full.
+void pridejmodul(std::uint32_t adresa);
+
+// The first filled module slot with this address, or -1.
+int najdimodul(std::uint32_t adresa);
+
+// The time command a module gets: 8 while its DEFPR1 value is unknown, else 2.
+int casovyprikaz(int slot);

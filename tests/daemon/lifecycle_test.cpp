@@ -1,0 +1,164 @@
+#include "harness.hpp"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using harness::maskprefixes;
+using namespace std::chrono_literals;
+
+const std::string started = " \n\n\n<T> ********  Program kamnar spusten ********* \n\n";
+const std::string stopped = " \n\n<T>Program kamnar radne skoncil \n\n";
+
+// One daemon in its own sandbox, with a configuration of one module.
+class Daemon : public ::testing::Test {
+  protected:
+    std::string work;
+    harness::options opt;
+
+    void SetUp() override {
+        work = harness::sandbox();
+        opt.cwd = work;
+        opt.env = {"TZ=UTC"};
+        mkdir("/home/kamnar", 0755);
+        harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
+    }
+    void configure(const std::string &text) { harness::writefile(work + "/kamnar.conf", text); }
+    harness::result runkamnar() { return harness::run({harness::bin("kamnar")}, opt); }
+    static bool logged(const std::string &text) {
+        return harness::logtext().find(text) != std::string::npos;
+    }
+};
+
+TEST_F(Daemon, StartsAndStopsInOrderOnSigint) {
+    configure("[127.0.0.2]\n1 a.ics\n");
+    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    ASSERT_TRUE(harness::waitfor([] { return logged("skoncil jsem pousteni vlaken --\n"); }));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(waitpid(p.pid, nullptr, WNOHANG), 0) << "the daemon must keep running";
+    harness::result r = harness::finish(p, SIGINT);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "tady \n");
+    std::string log = maskprefixes(harness::logtext());
+    const std::string config = "<T>zaciname cist konfiguracni file\n\n"
+                               "prehled nactenych kalendaru\n"
+                               "       127.0.0.2   1 /home/kamnar/a.ics \n"
+                               "\nprehled nactenych modulu\n"
+                               " 00 --       127.0.0.2  \n"
+                               "\n<T>skonceno cteni konfiguracniho file\n\n"
+                               "<T>poustim vlakna --\n"
+                               "<T>skoncil jsem pousteni vlaken --\n";
+    ASSERT_EQ(log.substr(0, started.size() + config.size()), started + config);
+    // The signal entry comes first; the workers end in their own time.
+    std::string rest = log.substr(started.size() + config.size());
+    EXPECT_TRUE(rest.starts_with("<T>Prisel signal HUP \n")) << rest;
+    EXPECT_NE(rest.find("<T>Vlakno prijemUDP skoncilo \n"), std::string::npos);
+    EXPECT_NE(rest.find("<T>Vlakno posilamcas konci \n"), std::string::npos);
+    EXPECT_EQ(rest.substr(rest.size() - stopped.size()), stopped);
+}
+
+TEST_F(Daemon, EmptyModuleTableEndsOnlyTheTimeSender) {
+    configure("# nothing configured\n");
+    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    const std::string error =
+        "<T>Error: Vlakno posilamcas konci - v poli polemod neni zadna adresa modulu \n ";
+    ASSERT_TRUE(harness::waitfor([&] { return maskprefixes(harness::logtext()).find(error) != std::string::npos; }));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(waitpid(p.pid, nullptr, WNOHANG), 0) << "the daemon runs on without modules";
+    harness::result r = harness::finish(p, SIGINT);
+    EXPECT_EQ(r.status, 0);
+    std::string log = maskprefixes(harness::logtext());
+    EXPECT_NE(log.find("<T>Prisel signal HUP \n"), std::string::npos);
+    EXPECT_NE(log.find("<T>Vlakno prijemUDP skoncilo \n" + stopped), std::string::npos);
+    EXPECT_EQ(log.find("Vlakno posilamcas konci \n"), std::string::npos);
+}
+
+TEST_F(Daemon, UnwritableLogEndsAtOnceWithoutReadingTheConfiguration) {
+    ASSERT_EQ(mkdir("/var/log/kamnar.log", 0755), 0);
+    configure("[127.0.0.2]\n1 a.ics\n");
+    harness::result r = runkamnar();
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "Nelze otevrit logfile /var/log/kamnar.log - koncim !!! \n\n");
+}
+
+TEST_F(Daemon, MissingConfigurationEnds) {
+    harness::result r = runkamnar();
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
+    EXPECT_EQ(maskprefixes(harness::logtext()),
+              started + "<T>Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
+}
+
+TEST_F(Daemon, PortTakenEndsWithTheBindReport) {
+    configure("");
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(15150);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    harness::result r = runkamnar();
+    close(s);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "tady \nje problem s bind - chyba cislo 98 - koncim\nAdresa ma jiz prirazen socket \n");
+    std::string log = maskprefixes(harness::logtext());
+    const std::string end = "<T>skonceno cteni konfiguracniho file\n\n"
+                            "<T>je problem s bind - chyba cislo 98 - koncim\n "
+                            "Adresa ma jiz prirazen socket \n";
+    ASSERT_GE(log.size(), end.size());
+    EXPECT_EQ(log.substr(log.size() - end.size()), end);
+}
+
+// The system refuses sockets after the first `allowed` ones.
+void refusesockets(harness::options &opt, int allowed) {
+    opt.env.push_back(std::string("LD_PRELOAD=") + FAILSOCKET_LIB);
+    opt.env.push_back("FAILSOCKET_ALLOWED=" + std::to_string(allowed));
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    opt.env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
+                      "verify_asan_link_order=0");
+}
+
+std::string ending(const std::string &text, std::size_t size) {
+    return text.substr(text.size() - std::min(size, text.size()));
+}
+
+TEST_F(Daemon, ReceiveSocketRefusedEnds) {
+    configure("");
+    refusesockets(opt, 0);
+    harness::result r = runkamnar();
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
+    const std::string end = "<T>skonceno cteni konfiguracniho file\n\n"
+                            "<T>Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n";
+    EXPECT_EQ(ending(maskprefixes(harness::logtext()), end.size()), end);
+}
+
+TEST_F(Daemon, SendSocketRefusedEnds) {
+    configure("");
+    refusesockets(opt, 1);
+    harness::result r = runkamnar();
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "tady \nFatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
+    const std::string end = "<T>skonceno cteni konfiguracniho file\n\n"
+                            "<T>Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n";
+    EXPECT_EQ(ending(maskprefixes(harness::logtext()), end.size()), end);
+}
+
+TEST_F(Daemon, DescriptorZeroIsAWorkingSocket) {
+    configure("[127.0.0.2]\n1 a.ics\n");
+    opt.closestdin = true;
+    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    ASSERT_TRUE(harness::waitfor([] { return logged("skoncil jsem pousteni vlaken --\n"); }));
+    harness::result r = harness::finish(p, SIGINT);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "tady \n");
+    EXPECT_EQ(harness::logtext().find("Fatalni"), std::string::npos);
+}
+
+} // namespace

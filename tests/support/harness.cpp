@@ -1,0 +1,204 @@
+#include "harness.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <net/if.h>
+#include <regex>
+#include <sched.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace harness {
+namespace {
+
+[[noreturn]] void fail(const std::string &what) {
+    throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+void check(bool ok, const std::string &what) {
+    if (!ok)
+        fail(what);
+}
+
+void bringuploopback() {
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    check(s >= 0, "socket for loopback");
+    ifreq ifr{};
+    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
+    check(ioctl(s, SIOCGIFFLAGS, &ifr) == 0, "SIOCGIFFLAGS lo");
+    ifr.ifr_flags = static_cast<short>(ifr.ifr_flags | IFF_UP);
+    check(ioctl(s, SIOCSIFFLAGS, &ifr) == 0, "SIOCSIFFLAGS lo");
+    close(s);
+}
+
+bool under(const std::string &path, const std::string &dir) {
+    return path == dir || path.rfind(dir + "/", 0) == 0;
+}
+
+int counter = 0;
+
+std::vector<char *> pointers(std::vector<std::string> &strings) {
+    std::vector<char *> p;
+    for (std::string &s : strings)
+        p.push_back(s.data());
+    p.push_back(nullptr);
+    return p;
+}
+
+int decode(int wstatus) {
+    if (WIFEXITED(wstatus))
+        return WEXITSTATUS(wstatus);
+    if (WIFSIGNALED(wstatus))
+        return 128 + WTERMSIG(wstatus);
+    return -1;
+}
+
+} // namespace
+
+std::string sandbox() {
+    for (const char *masked : {"/var/log", "/home"})
+        if (under(KAMNAR_BIN_DIR, masked))
+            throw std::runtime_error(std::string("the build tree must not lie under ") + masked);
+    check(unshare(CLONE_NEWNS | CLONE_NEWNET) == 0, "unshare (tests must run as root)");
+    check(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0, "make / private");
+    for (const char *dir : {"/var/log", "/home"}) {
+        mkdir(dir, 0755);
+        check(mount("kamnar-test", dir, "tmpfs", 0, "mode=0755") == 0,
+              std::string("tmpfs over ") + dir);
+    }
+    bringuploopback();
+    std::string work = "/home/test-work";
+    check(mkdir(work.c_str(), 0755) == 0, "mkdir " + work);
+    return work;
+}
+
+std::string bin(const std::string &name) { return std::string(KAMNAR_BIN_DIR) + "/" + name; }
+
+process start(const std::vector<std::string> &argv, const options &opt) {
+    std::vector<std::string> args;
+    std::string emulator = KAMNAR_EMULATOR;
+    if (!emulator.empty() && under(argv.at(0), KAMNAR_BIN_DIR)) {
+        std::istringstream words(emulator);
+        for (std::string w; std::getline(words, w, ';');)
+            if (!w.empty())
+                args.push_back(w);
+    }
+    args.insert(args.end(), argv.begin(), argv.end());
+    std::vector<std::string> env;
+    for (char **e = environ; *e; ++e)
+        env.emplace_back(*e);
+    env.insert(env.end(), opt.env.begin(), opt.env.end());
+    std::vector<char *> argp = pointers(args), envp = pointers(env);
+
+    process p;
+    std::string base = "/tmp/harness-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+    p.outpath = base + ".out";
+    p.errpath = base + ".err";
+    p.timeout = opt.timeout;
+    int out = open(p.outpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int err = open(p.errpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int in[2];
+    check(out >= 0 && err >= 0 && pipe2(in, O_CLOEXEC) == 0, "output files");
+
+    p.pid = fork();
+    check(p.pid >= 0, "fork");
+    if (p.pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        dup2(in[0], 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        if (opt.closestdin)
+            close(0);
+        if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0)
+            _exit(126);
+        if (opt.maxfds > 0) {
+            rlimit l{static_cast<rlim_t>(opt.maxfds), static_cast<rlim_t>(opt.maxfds)};
+            setrlimit(RLIMIT_NOFILE, &l);
+        }
+        execve(argp[0], argp.data(), envp.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out);
+    close(err);
+    // The input is small; the pipe takes it whole before the program reads.
+    signal(SIGPIPE, SIG_IGN);
+    if (!opt.input.empty() && write(in[1], opt.input.data(), opt.input.size()) < 0)
+        fail("write input");
+    close(in[1]);
+    return p;
+}
+
+std::string output(const process &p) { return readfile(p.outpath); }
+
+result finish(process &p, int sig) {
+    if (sig != 0)
+        kill(p.pid, sig);
+    int wstatus = 0;
+    auto deadline = std::chrono::steady_clock::now() + p.timeout;
+    while (waitpid(p.pid, &wstatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(p.pid, SIGKILL);
+            waitpid(p.pid, &wstatus, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    result r{decode(wstatus), readfile(p.outpath), readfile(p.errpath)};
+    unlink(p.outpath.c_str());
+    unlink(p.errpath.c_str());
+    p.pid = -1;
+    return r;
+}
+
+result run(const std::vector<std::string> &argv, const options &opt) {
+    process p = start(argv, opt);
+    return finish(p, 0);
+}
+
+bool waitfor(const std::function<bool()> &cond, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+std::string readfile(const std::string &path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void writefile(const std::string &path, const std::string &text) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (!f)
+        fail("open " + path);
+    f << text;
+}
+
+std::string logtext() { return readfile("/var/log/kamnar.log"); }
+
+std::string maskprefixes(const std::string &text) {
+    static const std::regex prefix(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d : )");
+    return std::regex_replace(text, prefix, "<T>");
+}
+
+} // namespace harness

@@ -1,0 +1,64 @@
+// Test support: a private sandbox for the system's fixed paths and ports, and
+// running the built programs with their output and exit status collected.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace harness {
+
+// Moves the calling thread into its own mount and network namespace: tmpfs
+// over /var/log and /home, loopback up (127.0.0.0/8 all local). Returns a new
+// empty working directory inside that sandbox. Children started afterwards
+// inherit it; the host's files and ports are never touched.
+std::string sandbox();
+
+// Full path of a built program (build/bin/NAME).
+std::string bin(const std::string &name);
+
+struct options {
+    std::string cwd;                  // working directory; empty: the test's own
+    std::vector<std::string> env;     // NAME=VALUE entries added to the environment
+    std::string input;                // written to the program's standard input
+    bool closestdin = false;          // start with descriptor 0 closed
+    long maxfds = 0;                  // RLIMIT_NOFILE for the program, 0: unchanged
+    std::chrono::milliseconds timeout{30000};
+};
+
+struct result {
+    int status = -1;  // exit status, or 128 + signal number
+    std::string out;  // everything written to standard output
+    std::string err;  // everything written to standard error
+};
+
+// Runs a program to its end (killed after the time-out).
+result run(const std::vector<std::string> &argv, const options &opt = {});
+
+// A program running in the background; its output goes to files.
+struct process {
+    pid_t pid = -1;
+    std::string outpath, errpath;
+    std::chrono::milliseconds timeout{30000};
+};
+process start(const std::vector<std::string> &argv, const options &opt = {});
+// Standard output written so far.
+std::string output(const process &p);
+// Sends a signal (0: none) and waits for the end (killed after the time-out).
+result finish(process &p, int signal);
+
+// Polls cond every 10 ms until it holds or the time runs out.
+bool waitfor(const std::function<bool()> &cond,
+             std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+std::string readfile(const std::string &path);
+void writefile(const std::string &path, const std::string &text);
+
+// The event log, and the same with every time-stamp prefix replaced by "<T>",
+// so that tests compare the rest byte for byte.
+std::string logtext();
+std::string maskprefixes(const std::string &text);
+
+} // namespace harness
