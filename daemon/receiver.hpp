@@ -1,5 +1,21 @@
 // The datagram receiver: status datagrams of the modules on UDP port 15150.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 // Thread body of the receive thread; returns when koncime is set.
 void prijemUDP();
+
+// Handles one received status datagram from the IPv4 address `odesilatel`
+// (network byte order): finds the module, shows the bytes, logs its reset
+// report, keeps its reading or DEFPR1 value, resets its watchdog and reports
+// a change of the status byte.
+void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data);
+
+// Logs the reset report of a datagram from module `modul`, unless it has
+// nothing to report.
+void dekodujcosestalo(int modul, std::span<const std::uint8_t> data);
+
+// The last status byte seen, one for all modules; 0 when the receiver starts.
+void nulujstav();

@@ -1,6 +1,10 @@
 #include "harness.hpp"
 
+#include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
+#include <netinet/in.h>
+#include <poll.h>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -87,6 +91,15 @@ std::string sandbox() {
 }
 
 std::string bin(const std::string &name) { return std::string(KAMNAR_BIN_DIR) + "/" + name; }
+
+void refusesockets(options &opt, int allowed) {
+    opt.env.push_back(std::string("LD_PRELOAD=") + KAMNAR_FAILSOCKET_LIB);
+    opt.env.push_back("FAILSOCKET_ALLOWED=" + std::to_string(allowed));
+    // AddressSanitizer wants its runtime first; the stand-in does not need it.
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    opt.env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
+                      "verify_asan_link_order=0");
+}
 
 process start(const std::vector<std::string> &argv, const options &opt) {
     std::vector<std::string> args;
@@ -199,6 +212,67 @@ std::string logtext() { return readfile("/var/log/kamnar.log"); }
 std::string maskprefixes(const std::string &text) {
     static const std::regex prefix(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d : )");
     return std::regex_replace(text, prefix, "<T>");
+}
+
+std::string capturestdout(const std::function<void()> &fn) {
+    std::fflush(stdout);
+    std::string path = "/tmp/harness-stdout-" + std::to_string(getpid());
+    int file = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int saved = dup(1);
+    check(file >= 0 && saved >= 0 && dup2(file, 1) == 1, "redirect stdout");
+    fn();
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    close(file);
+    std::string text = readfile(path);
+    unlink(path.c_str());
+    return text;
+}
+
+int fakemodule(const std::string &address) {
+    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    check(s >= 0, "socket");
+    int on = 1;
+    setsockopt(s, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(15151);
+    a.sin_addr.s_addr = inet_addr(address.c_str());
+    check(bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0, "bind " + address);
+    return s;
+}
+
+bool receive(int sock, command &c, std::chrono::milliseconds limit) {
+    pollfd p{sock, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(limit.count())) != 1)
+        return false;
+    unsigned char buf[2048];
+    char control[256];
+    iovec iov{buf, sizeof buf};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    ssize_t n = recvmsg(sock, &msg, 0);
+    check(n >= 0, "recvmsg");
+    c.bytes.assign(buf, buf + n);
+    c.stamp = {};
+    for (cmsghdr *h = CMSG_FIRSTHDR(&msg); h; h = CMSG_NXTHDR(&msg, h))
+        if (h->cmsg_level == SOL_SOCKET && h->cmsg_type == SCM_TIMESTAMPNS)
+            std::memcpy(&c.stamp, CMSG_DATA(h), sizeof c.stamp);
+    return true;
+}
+
+void sendstatus(int sock, const std::vector<unsigned char> &bytes) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(15150);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    check(sendto(sock, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&a), sizeof a) ==
+              static_cast<ssize_t>(bytes.size()),
+          "sendto");
 }
 
 } // namespace harness

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <sys/types.h>
+#include <ctime>
 #include <vector>
 
 namespace harness {
@@ -34,6 +35,10 @@ struct result {
     std::string err;  // everything written to standard error
 };
 
+// Makes the system refuse sockets to the program after its first `allowed`
+// ones (a preloaded stand-in for socket()).
+void refusesockets(options &opt, int allowed);
+
 // Runs a program to its end (killed after the time-out).
 result run(const std::vector<std::string> &argv, const options &opt = {});
 
@@ -60,5 +65,20 @@ void writefile(const std::string &path, const std::string &text);
 // so that tests compare the rest byte for byte.
 std::string logtext();
 std::string maskprefixes(const std::string &text);
+
+// Everything the calling process writes to standard output while fn runs.
+std::string capturestdout(const std::function<void()> &fn);
+
+// A stand-in heating module: a UDP socket bound to port 15151 of a loopback
+// address, with kernel receive time stamps.
+int fakemodule(const std::string &address);
+struct command {
+    std::vector<unsigned char> bytes;
+    struct timespec stamp; // when the kernel received it (SO_TIMESTAMPNS)
+};
+// Waits for the next datagram; false on time-out.
+bool receive(int sock, command &c, std::chrono::milliseconds limit = std::chrono::seconds(15));
+// Sends a status datagram from the module's socket to the daemon's port.
+void sendstatus(int sock, const std::vector<unsigned char> &bytes);
 
 } // namespace harness

@@ -1,0 +1,53 @@
+// The datagrams exchanged with the heating modules. Every multi-byte field is
+// little-endian and built or read byte by byte, whatever the host's order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <span>
+#include <string>
+
+inline constexpr unsigned short portmodulu = 15151; // modules take commands here
+inline constexpr unsigned short portdemona = 15150; // the daemon takes status datagrams here
+
+// Command codes of the 6-byte command datagram.
+inline constexpr std::uint8_t prikazcas = 2;       // time, the module's DEFPR1 known
+inline constexpr std::uint8_t prikazcasdefpr1 = 8; // time, DEFPR1 still missing
+inline constexpr std::uint8_t prikazreset = 13;    // reset yourself
+
+// Reset causes a module reports; 6 means nothing to report.
+inline constexpr std::uint8_t nicnoveho = 6;
+
+// Command datagram: code, a reserved 0, the low 32 bits of the Unix time.
+std::array<std::uint8_t, 6> sestavprikaz(std::uint8_t kod, std::time_t cas);
+
+// The fields of a status datagram. The daemon reads up to 1000 bytes; the
+// fields occupy the first 14, and bytes a short datagram lacks read as 0.
+inline constexpr std::size_t delkaprijmu = 1000;
+struct stavmodulu {
+    std::uint8_t typ;        // 1 or 4: TMR1 reading, 9: DEFPR1 value
+    std::uint8_t status;     // bit 0x40: the module's clock agrees with the PC
+    std::uint8_t cosestalo;  // reset cause
+    std::uint16_t navrat;    // trap return address (causes 129 and 130)
+    std::uint16_t stavtrap;  // trap status (causes 129 and 130)
+    std::uint32_t casmodulu; // the module's last time before the event, Unix seconds
+    std::uint16_t hodnota;   // TMR1 reading or DEFPR1 value
+};
+stavmodulu ctistav(std::span<const std::uint8_t> data);
+
+// The inverse, for simulated modules and tests: the 14 bytes of a datagram.
+std::array<std::uint8_t, 14> sestavstav(const stavmodulu &s);
+
+// The log line for a module's reset report, without the prefix; empty when
+// the cause is not reported (6 and unknown codes). `cas` is the module time
+// in local time.
+std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas);
+
+// When the time broadcaster sends next: half a second after the next full
+// ten seconds after `sekundy` (a wake at 10k + 0.5 s leads to 10k + 10.5 s).
+std::timespec casodeslani(std::time_t sekundy);
+
+// The next instant whose fraction of a second is 0.5, counting the current
+// one when it is exactly 0.5.
+std::timespec pristipulsekunda(std::time_t sekundy, long mikrosekundy);

@@ -1,0 +1,148 @@
+// simmodul: a simulated heating module for development, tests and the demo.
+//
+//   simmodul ADDRESS [--silent] [--silent-after N] [--silent-first N]
+//                    [--cause N] [--defpr1 N] [--quiet]
+//
+// It binds UDP port 15151 on ADDRESS (a loopback address such as 127.0.0.2)
+// and answers each time command with status datagrams to port 15150 of the
+// sender: a TMR1 reading (type 1) every time, and after a command 8 also its
+// DEFPR1 value (type 9). Its clock is set by the commands; from the second
+// command on it agrees with them and the status byte carries 0x40. A reset
+// command (13) "resets" it: the clock is lost and its next datagram reports
+// the SOFTE reset with its last time. It runs until it is killed.
+#include "datagram.hpp"
+
+#include <arpa/inet.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+struct nastaveni {
+    const char *adresa = nullptr;
+    long mlcipo = -1;       // answer only the first N time commands (-1: always)
+    long mlciprvnich = 0;   // stay silent for the first N time commands
+    int pricina = nicnoveho; // reset cause reported in the first answer
+    int defpr1 = 500;
+    bool tise = false;
+};
+
+void pouziti() {
+    std::puts("pouziti: simmodul ADRESA [--silent] [--silent-after N] [--silent-first N] "
+              "[--cause N] [--defpr1 N] [--quiet]");
+    std::exit(2);
+}
+
+long cislo(int &i, int argc, char **argv) {
+    if (++i >= argc)
+        pouziti();
+    char *konec = nullptr;
+    long n = std::strtol(argv[i], &konec, 0);
+    if (*konec != '\0')
+        pouziti();
+    return n;
+}
+
+nastaveni ctiargumenty(int argc, char **argv) {
+    nastaveni n;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--silent")
+            n.mlcipo = 0;
+        else if (a == "--silent-after")
+            n.mlcipo = cislo(i, argc, argv);
+        else if (a == "--silent-first")
+            n.mlciprvnich = cislo(i, argc, argv);
+        else if (a == "--cause")
+            n.pricina = static_cast<int>(cislo(i, argc, argv));
+        else if (a == "--defpr1")
+            n.defpr1 = static_cast<int>(cislo(i, argc, argv));
+        else if (a == "--quiet")
+            n.tise = true;
+        else if (!n.adresa && a[0] != '-')
+            n.adresa = argv[i];
+        else
+            pouziti();
+    }
+    if (!n.adresa)
+        pouziti();
+    return n;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    nastaveni n = ctiargumenty(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    int sock = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in ja{};
+    ja.sin_family = AF_INET;
+    ja.sin_port = htons(portmodulu);
+    ja.sin_addr.s_addr = inet_addr(n.adresa);
+    if (sock < 0 || bind(sock, reinterpret_cast<sockaddr *>(&ja), sizeof ja) != 0) {
+        std::printf("simmodul %s: nelze otevrit port %d - koncim\n", n.adresa, portmodulu);
+        return 1;
+    }
+    if (!n.tise)
+        std::printf("simmodul %s: posloucham na portu %d\n", n.adresa, portmodulu);
+
+    std::uint32_t hodiny = 0; // the module's clock, 0 until a command sets it
+    std::uint16_t tmr1 = 1000;
+    int pricina = n.pricina;
+    long prikazu = 0;
+    for (;;) {
+        std::uint8_t buf[64];
+        sockaddr_in od{};
+        socklen_t delka = sizeof od;
+        ssize_t m = recvfrom(sock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&od), &delka);
+        if (m < 6)
+            continue;
+        std::uint32_t cas = static_cast<std::uint32_t>(buf[2] | buf[3] << 8 | buf[4] << 16) |
+                            static_cast<std::uint32_t>(buf[5]) << 24;
+        if (!n.tise)
+            std::printf("simmodul %s: prisel prikaz %d s casem %u\n", n.adresa, buf[0], cas);
+        if (buf[0] == prikazreset) {
+            if (!n.tise)
+                std::printf("simmodul %s: RESET, posledni cas %u\n", n.adresa, hodiny);
+            pricina = 3; // SOFTE reset
+            continue;    // the clock survives as the last time, but no longer agrees
+        }
+        if (buf[0] != prikazcas && buf[0] != prikazcasdefpr1)
+            continue;
+        ++prikazu;
+        bool souhlasi = pricina == nicnoveho && hodiny != 0 && (cas - hodiny) <= 11;
+        std::uint32_t posledni = hodiny;
+        hodiny = cas;
+        if (prikazu <= n.mlciprvnich || (n.mlcipo >= 0 && prikazu > n.mlcipo)) {
+            if (!n.tise)
+                std::printf("simmodul %s: mlcim\n", n.adresa);
+            continue;
+        }
+        od.sin_port = htons(portdemona);
+        stavmodulu s{};
+        s.typ = 1;
+        s.status = souhlasi ? 0x40 : 0x00;
+        s.cosestalo = static_cast<std::uint8_t>(pricina);
+        s.casmodulu = posledni;
+        s.hodnota = tmr1 = static_cast<std::uint16_t>(tmr1 + 7);
+        auto b = sestavstav(s);
+        sendto(sock, b.data(), b.size(), 0, reinterpret_cast<sockaddr *>(&od), sizeof od);
+        if (!n.tise)
+            std::printf("simmodul %s: odpovidam TMR1 %u, stav 0x%02x, pricina %d\n", n.adresa,
+                        s.hodnota, s.status, pricina);
+        pricina = nicnoveho;
+        if (buf[0] == prikazcasdefpr1) {
+            s = stavmodulu{9, static_cast<std::uint8_t>(souhlasi ? 0x40 : 0), nicnoveho, 0, 0, 0,
+                           static_cast<std::uint16_t>(n.defpr1)};
+            b = sestavstav(s);
+            sendto(sock, b.data(), b.size(), 0, reinterpret_cast<sockaddr *>(&od), sizeof od);
+            if (!n.tise)
+                std::printf("simmodul %s: posilam DEFPR1 %d\n", n.adresa, n.defpr1);
+        }
+    }
+}
