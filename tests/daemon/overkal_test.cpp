@@ -61,18 +61,6 @@ TEST_F(Overkal, ScansEveryConfiguredCalendarInOrder) {
                         " \n\n<T>Program overkal skoncil \n\n");
 }
 
-TEST_F(Overkal, EmptyConfigurationScansNothing) {
-    harness::writefile(work + "/kamnar.conf", "# nic\n");
-    harness::result r = run();
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
-    std::string log = maskprefixes(harness::logtext());
-    const std::string end = "<T>skonceno cteni konfiguracniho file\n\n"
-                            " \n\n<T>Program overkal skoncil \n\n";
-    ASSERT_GE(log.size(), end.size());
-    EXPECT_EQ(log.substr(log.size() - end.size()), end);
-}
-
 TEST_F(Overkal, MissingConfigurationEndsLikeTheDaemon) {
     harness::result r = run();
     EXPECT_EQ(r.status, 255);
