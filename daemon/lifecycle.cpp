@@ -152,28 +152,40 @@ void pustvlakna() {
     zapisdologu(true, "skoncil jsem pousteni vlaken --\n");
 }
 
-int behdemona() {
-    // A supervisor reading the console sees each line when it is written.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    koncime = 0;
-
+bool zkouskalogu() {
     logfile = std::fopen(cestalogu, "a");
     if (!logfile) {
         std::printf("Nelze otevrit logfile %s - koncim !!! \n\n", cestalogu);
-        return -1;
+        return false;
     }
     std::fclose(logfile);
     logfile = nullptr;
-    zapisdologu(false, " \n\n\n");
-    zapisdologu(true, " ********  Program kamnar spusten ********* \n\n");
+    return true;
+}
 
+FILE *otevrikonfiguraci() {
     FILE *konfigurace = std::fopen(jmenokonfigurace, "r");
     if (!konfigurace) {
         std::printf("Nelze otevrit konfiguracni file %s - koncim !!! \n\n", jmenokonfigurace);
         zapisdologuf(true, "Nelze otevrit konfiguracni file %s - koncim !!! \n\n",
                      jmenokonfigurace);
-        return -1;
     }
+    return konfigurace;
+}
+
+int behdemona() {
+    // A supervisor reading the console sees each line when it is written.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    koncime = 0;
+
+    if (!zkouskalogu())
+        return -1;
+    zapisdologu(false, " \n\n\n");
+    zapisdologu(true, " ********  Program kamnar spusten ********* \n\n");
+
+    FILE *konfigurace = otevrikonfiguraci();
+    if (!konfigurace)
+        return -1;
     inicializujtabulky();
     ctikonfiguraci(konfigurace);
 

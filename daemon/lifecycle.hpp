@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdio>
 
 // The stop flag: set once from the SIGINT handler, read by all three threads.
 extern std::atomic<int> koncime;
@@ -13,6 +14,15 @@ extern int vyssock;  // send socket, blocking
 // The whole run of the daemon; returns its exit status (0, or -1 when the
 // start-up fails).
 int behdemona();
+
+// The start-up probe of the event log: opens it for appending (creating it)
+// and closes it at once. When it does not open, prints the console line and
+// returns false; nothing has been logged then.
+bool zkouskalogu();
+
+// Opens "kamnar.conf" in the working directory for reading. When it does not
+// open, prints the console line, logs the same text and returns nullptr.
+FILE *otevrikonfiguraci();
 
 // Starts the receive thread and then the time-sender thread.
 void pustvlakna();

@@ -1,0 +1,80 @@
+#include "harness.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+using harness::maskprefixes;
+
+const std::string started = " \n\n\n<T> ********  Program overkal spusten ********* \n\n";
+
+// overkal run in its own sandbox, in the zone its calendars are written for.
+class Overkal : public ::testing::Test {
+  protected:
+    std::string work;
+    harness::options opt;
+
+    void SetUp() override {
+        work = harness::sandbox();
+        opt.cwd = work;
+        opt.env = {"TZ=Europe/Prague"};
+        mkdir("/home/kamnar", 0755);
+    }
+    harness::result run() { return harness::run({harness::bin("overkal")}, opt); }
+};
+
+TEST_F(Overkal, ScansEveryConfiguredCalendarInOrder) {
+    harness::writefile("/home/kamnar/doma.ics",
+                       "BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:1001\nSUMMARY:Rano\n"
+                       "DTSTART;TZID=Europe/Prague:20240115T063000\n"
+                       "DTEND;TZID=Europe/Prague:20240115T080000\nEND:VEVENT\n"
+                       "BEGIN:VEVENT\nDTSTART;VALUE=DATE:20240120\nDESCRIPTION:volno\n"
+                       "END:VEVENT\nEND:VCALENDAR\n");
+    harness::writefile("/home/kamnar/dilna.ics", "BEGIN:VEVENT\n"
+                                                 "DTSTART;VALUE=DATE:20240120\n"
+                                                 "DTEND;VALUE=DATE:20240121\n"
+                                                 "END:VEVENT\n");
+    harness::writefile(work + "/kamnar.conf", "[127.0.0.3]\n"
+                                              "7 dilna.ics\n"
+                                              "[127.0.0.2]\n"
+                                              "1 doma.ics\n"
+                                              "2 chybi.ics\n");
+    harness::result r = run();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, " Nasel jsem END:VEVENT dtstart 1705705200  dsend 1705791600    OK \n "
+                     " Nasel jsem END:VEVENT dtstart 1705296600  dsend 1705302000    OK \n "
+                     " Nasel jsem END:VEVENT dtstart 1705705200  dsend 0    ERR \n ");
+    EXPECT_EQ(maskprefixes(harness::logtext()),
+              started + "<T>zaciname cist konfiguracni file\n\n"
+                        "error: kalendarovy file /home/kamnar/chybi.ics nelze otevrit \n"
+                        "prehled nactenych kalendaru\n"
+                        "       127.0.0.3   7 /home/kamnar/dilna.ics \n"
+                        "       127.0.0.2   1 /home/kamnar/doma.ics \n"
+                        "\nprehled nactenych modulu\n"
+                        " 00 --       127.0.0.3  \n"
+                        " 01 --       127.0.0.2  \n"
+                        "\n<T>skonceno cteni konfiguracniho file\n\n"
+                        "na radku 10 ve file /home/kamnar/doma.ics nerozumim DESCRIPTION:volno\n \n"
+                        "pred radkem 11 ve file /home/kamnar/doma.ics neni zadan DTEND \n"
+                        "pred radkem 11 ve file /home/kamnar/doma.ics je DTEND < DTSTART \n"
+                        " \n\n<T>Program overkal skoncil \n\n");
+}
+
+TEST_F(Overkal, MissingConfigurationEndsLikeTheDaemon) {
+    harness::result r = run();
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
+    EXPECT_EQ(maskprefixes(harness::logtext()),
+              started + "<T>Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
+}
+
+TEST_F(Overkal, UnwritableLogEndsBeforeTheConfiguration) {
+    ASSERT_EQ(mkdir("/var/log/kamnar.log", 0755), 0);
+    harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 doma.ics\n");
+    harness::result r = run();
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "Nelze otevrit logfile /var/log/kamnar.log - koncim !!! \n\n");
+}
+
+} // namespace
