@@ -37,7 +37,8 @@ bool sandbox() {
         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         return false;
     for (const char *dir : {"/var/log", "/home"})
-        if (mount("kamnar-bench", dir, "tmpfs", 0, "mode=0755") != 0) return false;
+        if (mount("kamnar-bench", dir, "tmpfs", 0, "mode=0755") != 0)
+            return false;
     return mkdir("/home/kamnar", 0755) == 0;
 }
 
@@ -45,7 +46,8 @@ bool sandbox() {
 // event lasts whole days. Returns the number of lines.
 long generuj(long udalosti) {
     FILE *f = std::fopen(cesta, "w");
-    if (!f) return -1;
+    if (!f)
+        return -1;
     long radky = 2;
     std::fputs("BEGIN:VCALENDAR\r\nPRODID:kamnar bench\r\n", f);
     for (long i = 0; i < udalosti; ++i) {
@@ -102,7 +104,8 @@ double merwc(long *pocet) {
     double nejlepsi = 1e9;
     for (int i = 0; i < opakovani; ++i) {
         int roura[2];
-        if (pipe(roura) != 0) return -1;
+        if (pipe(roura) != 0)
+            return -1;
         auto start = hodiny::now();
         pid_t pid = fork();
         if (pid == 0) {

@@ -73,14 +73,16 @@ std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas) {
                       modul, h, mi, se, d, mo, r);
         break;
     case 3:
-        std::snprintf(text, sizeof text,
-                      "Modul %02d - SOFTE Reset - jeho posledni cas  %02d:%02d:%02d %02d.%02d.%04d \n",
-                      modul, h, mi, se, d, mo, r);
+        std::snprintf(
+            text, sizeof text,
+            "Modul %02d - SOFTE Reset - jeho posledni cas  %02d:%02d:%02d %02d.%02d.%04d \n", modul,
+            h, mi, se, d, mo, r);
         break;
     case 4:
-        std::snprintf(text, sizeof text,
-                      "Modul %02d - WDT Reset - jeho posledni cas  %02d:%02d:%02d %02d.%02d.%04d \n",
-                      modul, h, mi, se, d, mo, r);
+        std::snprintf(
+            text, sizeof text,
+            "Modul %02d - WDT Reset - jeho posledni cas  %02d:%02d:%02d %02d.%02d.%04d \n", modul,
+            h, mi, se, d, mo, r);
         break;
     case 5:
         std::snprintf(text, sizeof text,

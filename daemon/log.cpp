@@ -26,8 +26,8 @@ soubor otevri(bool sprefixem) {
 
 prefixlogu vytvorprefix(const std::tm &t) {
     prefixlogu p{};
-    std::snprintf(p.text, sizeof p.text, "%02d.%02d.%4d %02d:%02d:%02d : ", t.tm_mday,
-                  t.tm_mon + 1, t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+    std::snprintf(p.text, sizeof p.text, "%02d.%02d.%4d %02d:%02d:%02d : ", t.tm_mday, t.tm_mon + 1,
+                  t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
     return p;
 }
 

@@ -9,12 +9,14 @@
 #include "tables.hpp"
 
 int main() {
-    if (!zkouskalogu()) return -1;
+    if (!zkouskalogu())
+        return -1;
     zapisdologu(false, " \n\n\n");
     zapisdologu(true, " ********  Program overkal spusten ********* \n\n");
 
     FILE *konfigurace = otevrikonfiguraci();
-    if (!konfigurace) return -1;
+    if (!konfigurace)
+        return -1;
     inicializujtabulky();
     ctikonfiguraci(konfigurace);
 

@@ -56,7 +56,9 @@ bool cekejnapaket() {
 
 } // namespace
 
-void nulujstav() { poslednistav = 0; }
+void nulujstav() {
+    poslednistav = 0;
+}
 
 void dekodujcosestalo(int modul, std::span<const std::uint8_t> data) {
     stavmodulu s = ctistav(data);
@@ -114,7 +116,8 @@ void prijemUDP() {
             continue;
         sockaddr_in od{};
         socklen_t delka = sizeof od;
-        ssize_t n = recvfrom(prijsock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&od), &delka);
+        ssize_t n =
+            recvfrom(prijsock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&od), &delka);
         if (n < 0) {
             zapisdologu(true, "prijemUDP - problem s prijetim paketu - \n");
             continue;

@@ -47,7 +47,8 @@ int pole(const char *text, std::size_t od, std::size_t delka) {
 
 bool prazdnyradek(const char *radek) {
     for (const char *slovo : prazdnaslova)
-        if (obsahuje(radek, slovo)) return true;
+        if (obsahuje(radek, slovo))
+            return true;
     return false;
 }
 
@@ -160,9 +161,11 @@ int prohledej(int index) {
         } else if (prazdnyradek(radek)) {
             // nothing to check in it
         } else if (obsahuje(radek, "DTSTART")) {
-            if (obsahuje(radek, "DTSTART;")) cticas(radek, cislo, cesta, &u.zacatek, &u.chyba);
+            if (obsahuje(radek, "DTSTART;"))
+                cticas(radek, cislo, cesta, &u.zacatek, &u.chyba);
         } else if (obsahuje(radek, "DTEND")) {
-            if (obsahuje(radek, "DTEND;")) cticas(radek, cislo, cesta, &u.konec, &u.chyba);
+            if (obsahuje(radek, "DTEND;"))
+                cticas(radek, cislo, cesta, &u.konec, &u.chyba);
         } else {
             zapisdologuf(false, "na radku %d ve file %s nerozumim %s \n", cislo, cesta, radek);
         }
@@ -173,6 +176,7 @@ int prohledej(int index) {
 int prohledejvse() {
     int vysledek = 0;
     for (int i = 0; i < konkal; ++i)
-        if (prohledej(i) != 0) vysledek = 1;
+        if (prohledej(i) != 0)
+            vysledek = 1;
     return vysledek;
 }

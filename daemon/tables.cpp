@@ -50,4 +50,6 @@ int najdimodul(std::uint32_t adresa) {
     return -1;
 }
 
-int casovyprikaz(int slot) { return polemod.at(static_cast<std::size_t>(slot)).defpr1 == 0 ? 8 : 2; }
+int casovyprikaz(int slot) {
+    return polemod.at(static_cast<std::size_t>(slot)).defpr1 == 0 ? 8 : 2;
+}

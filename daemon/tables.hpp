@@ -14,11 +14,11 @@ inline constexpr std::uint32_t zadnaadresa = 0xFFFFFFFFu;
 // the other fields are shared by the receiver and the time broadcaster, each
 // read and written whole.
 struct modul {
-    std::uint32_t adresa;                       // IPv4, network byte order
+    std::uint32_t adresa;                          // IPv4, network byte order
     std::array<std::atomic<std::int32_t>, 5> tmr1; // last five TMR1 readings, [4] newest
-    std::atomic<std::int32_t> odpocet;          // readings left before the history is shown
-    std::atomic<std::int32_t> hlidac;           // reply watchdog in 10 s send periods
-    std::atomic<std::int32_t> defpr1;           // last DEFPR1 value, 0 = unknown
+    std::atomic<std::int32_t> odpocet;             // readings left before the history is shown
+    std::atomic<std::int32_t> hlidac;              // reply watchdog in 10 s send periods
+    std::atomic<std::int32_t> defpr1;              // last DEFPR1 value, 0 = unknown
 };
 
 // One calendar file of a module.

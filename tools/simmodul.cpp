@@ -25,8 +25,8 @@ namespace {
 
 struct nastaveni {
     const char *adresa = nullptr;
-    long mlcipo = -1;       // answer only the first N time commands (-1: always)
-    long mlciprvnich = 0;   // stay silent for the first N time commands
+    long mlcipo = -1;        // answer only the first N time commands (-1: always)
+    long mlciprvnich = 0;    // stay silent for the first N time commands
     int pricina = nicnoveho; // reset cause reported in the first answer
     int defpr1 = 500;
     bool tise = false;
@@ -137,7 +137,12 @@ int main(int argc, char **argv) {
                         s.hodnota, s.status, pricina);
         pricina = nicnoveho;
         if (buf[0] == prikazcasdefpr1) {
-            s = stavmodulu{9, static_cast<std::uint8_t>(souhlasi ? 0x40 : 0), nicnoveho, 0, 0, 0,
+            s = stavmodulu{9,
+                           static_cast<std::uint8_t>(souhlasi ? 0x40 : 0),
+                           nicnoveho,
+                           0,
+                           0,
+                           0,
                            static_cast<std::uint16_t>(n.defpr1)};
             b = sestavstav(s);
             sendto(sock, b.data(), b.size(), 0, reinterpret_cast<sockaddr *>(&od), sizeof od);

@@ -44,8 +44,8 @@ class Config : public ::testing::Test {
 };
 
 TEST_F(Config, WorkedExample) {
-    files({"/srv/kalendare/obyvak.ics", "/srv/kalendare/kuchyne.ics",
-           "/srv/kalendare/pracovna.ics"});
+    files(
+        {"/srv/kalendare/obyvak.ics", "/srv/kalendare/kuchyne.ics", "/srv/kalendare/pracovna.ics"});
     std::string log = read("homedir /srv/kalendare/\n"
                            "#obyvak a kuchyne\n"
                            "[192.168.1.20]\n"
@@ -103,7 +103,7 @@ TEST_F(Config, HomeDirectoryRules) {
     read("[10.0.0.1]\n"
          "homedir = /srv/a/  trailing words\n"
          "1 x.ics\n"
-         "homedir:/srv/x\n"  // no final slash: the name is glued on
+         "homedir:/srv/x\n" // no final slash: the name is glued on
          "2 y.ics\n"
          "3 homedir/x.ics\n"); // the keyword and a slash make any line a homedir line
     ASSERT_EQ(konkal, 2);
@@ -127,16 +127,18 @@ TEST_F(Config, HomeLineWithoutSlashIsACalendarLine) {
 
 TEST_F(Config, HeaderRules) {
     files({"/home/kamnar/a.ics"});
-    std::string log = read("1 a.ics\n"                 // before any section: ignored
+    std::string log = read("1 a.ics\n" // before any section: ignored
                            "[10.0.0.1]\n"
-                           "] [10.0.0.9]\n"            // "]" first: the section stays
+                           "] [10.0.0.9]\n" // "]" first: the section stays
                            "1 a.ics\n"
-                           "[255.255.255.255]\n"       // all ones is the error value
+                           "[255.255.255.255]\n" // all ones is the error value
                            "2 a.ics\n"
                            "[]\n"
-                           "[10.0.0.5]" + std::string(188, 'x') + "\n" // 199 with LF
+                           "[10.0.0.5]" +
+                           std::string(188, 'x') +
+                           "\n" // 199 with LF
                            "3 a.ics\n"
-                           "4 a[1].ics\n"              // a header of 0.0.0.1
+                           "4 a[1].ics\n" // a header of 0.0.0.1
                            "5 a.ics\n");
     const std::string bad = " !!! format adresy chybny, sekci preskakuji !!!\n";
     EXPECT_EQ(log.substr(head.size(), 3 * bad.size()), bad + bad + bad);
@@ -158,14 +160,14 @@ TEST_F(Config, HeaderJustUnderTheLengthLimitStillCounts) {
 TEST_F(Config, CalendarLineRules) {
     files({"/home/kamnar/a.ics", "/home/kamnar/a b.ics", "/home/kamnar/\ta.ics"});
     std::string log = read("[10.0.0.1]\n"
-                           "-7 a.ics\r\n"      // negative number, CR LF removed
-                           "8   a b.ics\n"     // blanks before the name skipped, inside kept
-                           "9 a.ics  \n"       // trailing blanks stay and fail the open
-                           "10\ta.ics x\n"     // a tab after the number
-                           "11\ta.ics\n"       // a tab and no blank at all: silent
-                           "12 \ta.ics\n"      // only blanks are skipped
+                           "-7 a.ics\r\n"  // negative number, CR LF removed
+                           "8   a b.ics\n" // blanks before the name skipped, inside kept
+                           "9 a.ics  \n"   // trailing blanks stay and fail the open
+                           "10\ta.ics x\n" // a tab after the number
+                           "11\ta.ics\n"   // a tab and no blank at all: silent
+                           "12 \ta.ics\n"  // only blanks are skipped
                            "\n"
-                           "  13 a.ics\n");    // leading blanks before the number
+                           "  13 a.ics\n"); // leading blanks before the number
     EXPECT_EQ(log, head +
                        "error: kalendarovy file /home/kamnar/a.ics   nelze otevrit \n"
                        "retezec 10\ta.ics x\n nezacina cislem - zahazuji \n"

@@ -7,7 +7,9 @@ namespace {
 
 using bytes = std::vector<std::uint8_t>;
 
-bytes vec(const auto &a) { return bytes(a.begin(), a.end()); }
+bytes vec(const auto &a) {
+    return bytes(a.begin(), a.end());
+}
 
 TEST(Command, CarriesCodeZeroAndTheLow32BitsOfTheTime) {
     EXPECT_EQ(vec(sestavprikaz(2, 1700000000)), (bytes{0x02, 0x00, 0x00, 0xF1, 0x53, 0x65}));
@@ -27,7 +29,8 @@ TEST(Status, DecodesEveryFieldLittleEndianAndUnsigned) {
     EXPECT_EQ(s.casmodulu, 1700000000u);
     EXPECT_EQ(s.hodnota, 4660);
 
-    bytes f{0x81, 0xFF, 0x82, 0xFF, 0xFF, 0x34, 0x12, 0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x99};
+    bytes f{0x81, 0xFF, 0x82, 0xFF, 0xFF, 0x34, 0x12, 0x77,
+            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x99};
     s = ctistav(f);
     EXPECT_EQ(s.typ, 0x81);
     EXPECT_EQ(s.cosestalo, 130);
@@ -70,7 +73,8 @@ TEST(ResetReport, TextForEveryCause) {
     };
     EXPECT_EQ(text(0), "Modul 07 - prisla nesmyslna hodnota cosestalo[0] = 0 \n");
     EXPECT_EQ(text(1), "Modul 07 - PowerUp Reset ****** \n");
-    EXPECT_EQ(text(2), "Modul 07 - BOR reset - pokles napajeni - jeho posledni cas  23:03:05 04.11.2023 \n");
+    EXPECT_EQ(text(2),
+              "Modul 07 - BOR reset - pokles napajeni - jeho posledni cas  23:03:05 04.11.2023 \n");
     EXPECT_EQ(text(3), "Modul 07 - SOFTE Reset - jeho posledni cas  23:03:05 04.11.2023 \n");
     EXPECT_EQ(text(4), "Modul 07 - WDT Reset - jeho posledni cas  23:03:05 04.11.2023 \n");
     EXPECT_EQ(text(5), "Modul 07 - Nejaky jiny RESET - jeho posledni cas  23:03:05 04.11.2023 \n");

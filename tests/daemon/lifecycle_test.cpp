@@ -68,7 +68,8 @@ TEST_F(Daemon, EmptyModuleTableEndsOnlyTheTimeSender) {
     harness::process p = harness::start({harness::bin("kamnar")}, opt);
     const std::string error =
         "<T>Error: Vlakno posilamcas konci - v poli polemod neni zadna adresa modulu \n ";
-    ASSERT_TRUE(harness::waitfor([&] { return maskprefixes(harness::logtext()).find(error) != std::string::npos; }));
+    ASSERT_TRUE(harness::waitfor(
+        [&] { return maskprefixes(harness::logtext()).find(error) != std::string::npos; }));
     std::this_thread::sleep_for(500ms);
     EXPECT_EQ(waitpid(p.pid, nullptr, WNOHANG), 0) << "the daemon runs on without modules";
     harness::result r = harness::finish(p, SIGINT);
@@ -106,7 +107,9 @@ TEST_F(Daemon, PortTakenEndsWithTheBindReport) {
     harness::result r = runkamnar();
     close(s);
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "tady \nje problem s bind - chyba cislo 98 - koncim\nAdresa ma jiz prirazen socket \n");
+    EXPECT_EQ(
+        r.out,
+        "tady \nje problem s bind - chyba cislo 98 - koncim\nAdresa ma jiz prirazen socket \n");
     std::string log = maskprefixes(harness::logtext());
     const std::string end = "<T>skonceno cteni konfiguracniho file\n\n"
                             "<T>je problem s bind - chyba cislo 98 - koncim\n "
@@ -136,8 +139,9 @@ TEST_F(Daemon, SendSocketRefusedEnds) {
     harness::result r = runkamnar();
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.out, "tady \nFatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
-    const std::string end = "<T>skonceno cteni konfiguracniho file\n\n"
-                            "<T>Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n";
+    const std::string end =
+        "<T>skonceno cteni konfiguracniho file\n\n"
+        "<T>Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n";
     EXPECT_EQ(ending(maskprefixes(harness::logtext()), end.size()), end);
 }
 

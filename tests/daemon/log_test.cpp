@@ -73,7 +73,8 @@ TEST(LogEntry, ConcurrentEntriesStayWhole) {
     a.join();
     b.join();
     std::string log = harness::logtext();
-    static const std::regex entry(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d : thread ([AB]) entry (\d+)\n)");
+    static const std::regex entry(
+        R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d : thread ([AB]) entry (\d+)\n)");
     int count[2] = {0, 0};
     std::size_t pos = 0;
     for (std::sregex_iterator it(log.begin(), log.end(), entry), end; it != end; ++it) {

@@ -62,7 +62,9 @@ std::uint32_t timefield(const harness::command &c) {
            static_cast<std::uint32_t>(c.bytes[5]) << 24;
 }
 
-double seconds(const std::timespec &t) { return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9; }
+double seconds(const std::timespec &t) {
+    return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+}
 
 TEST_F(Modules, EveryModuleGetsTheTimeCommandAtHalfPastTheTen) {
     run({"127.0.0.2", "127.0.0.3", "127.0.0.4"});
@@ -163,7 +165,8 @@ TEST_F(Modules, SilentModuleIsReportedAfterTenSendsAndWhenItAnswersAgain) {
     stop();
     std::string log = maskprefixes(harness::logtext());
     EXPECT_EQ(log.find(silent), log.rfind(silent));
-    EXPECT_NE(log.find(silent + "<T>Modul 1 adresa 127.0.0.3 uz zase odpovida \n"), std::string::npos);
+    EXPECT_NE(log.find(silent + "<T>Modul 1 adresa 127.0.0.3 uz zase odpovida \n"),
+              std::string::npos);
     EXPECT_EQ(log.find("Modul cislo 0"), std::string::npos);
 }
 

@@ -61,8 +61,8 @@ TEST_F(Receiver, DumpsTheBytesAndKeepsTheTmr1History) {
     for (int v = 1; v <= 6; ++v)
         out += handle(modul0, status(v == 3 ? 4 : 1, 0, 6, 0, v));
     auto line = [](int type, int v) {
-        return "Prislo:   0" + std::to_string(type) + "  00  06  00  00  00  00  00  00  00  00  00  0" +
-               std::to_string(v) + "  00  \n";
+        return "Prislo:   0" + std::to_string(type) +
+               "  00  06  00  00  00  00  00  00  00  00  00  0" + std::to_string(v) + "  00  \n";
     };
     EXPECT_EQ(out, line(1, 1) + "TMR1 =     1 \n" + line(1, 2) + "TMR1 =     2 \n" + line(4, 3) +
                        "TMR1 =     3 \n" + line(1, 4) + "TMR1 =     4 \n" + line(1, 5) +
@@ -81,7 +81,8 @@ TEST_F(Receiver, Defpr1ChoosesTheTimeCommand) {
     out += handle(modul1, status(9, 0, 6, 0, 0));
     EXPECT_EQ(casovyprikaz(1), 8);
     EXPECT_NE(out.find("modul  1 - prisla hodnota DEFPR1 672 \n"), std::string::npos);
-    EXPECT_EQ(log(), "<T>modul  1 - prisla hodnota DEFPR1 672 \n<T>modul  1 - prisla hodnota DEFPR1 0 \n");
+    EXPECT_EQ(log(),
+              "<T>modul  1 - prisla hodnota DEFPR1 672 \n<T>modul  1 - prisla hodnota DEFPR1 0 \n");
 }
 
 TEST_F(Receiver, ResetCausesReachTheLogInLocalTime) {
@@ -93,16 +94,18 @@ TEST_F(Receiver, ResetCausesReachTheLogInLocalTime) {
     handle(modul1, trap);
     trap[2] = 130;
     handle(modul1, trap);
-    EXPECT_EQ(log(), "<T>Modul 01 - prisla nesmyslna hodnota cosestalo[0] = 0 \n"
-                     "<T>Modul 01 - PowerUp Reset ****** \n"
-                     "<T>Modul 01 - BOR reset - pokles napajeni - jeho posledni cas  23:13:20 14.11.2023 \n"
-                     "<T>Modul 01 - SOFTE Reset - jeho posledni cas  23:13:20 14.11.2023 \n"
-                     "<T>Modul 01 - WDT Reset - jeho posledni cas  23:13:20 14.11.2023 \n"
-                     "<T>Modul 01 - Nejaky jiny RESET - jeho posledni cas  23:13:20 14.11.2023 \n"
-                     "<T>Modul 01 - AddressErrorTrap  - jeho posledni cas  23:13:20 14.11.2023  "
-                     "navratova adresa 0x1234 status 0xffff \n"
-                     "<T>Modul 01 - StackErrorTrap - jeho posledni cas  23:13:20 14.11.2023  "
-                     "navratova adresa 0x1234 status 0xffff  \n");
+    EXPECT_EQ(
+        log(),
+        "<T>Modul 01 - prisla nesmyslna hodnota cosestalo[0] = 0 \n"
+        "<T>Modul 01 - PowerUp Reset ****** \n"
+        "<T>Modul 01 - BOR reset - pokles napajeni - jeho posledni cas  23:13:20 14.11.2023 \n"
+        "<T>Modul 01 - SOFTE Reset - jeho posledni cas  23:13:20 14.11.2023 \n"
+        "<T>Modul 01 - WDT Reset - jeho posledni cas  23:13:20 14.11.2023 \n"
+        "<T>Modul 01 - Nejaky jiny RESET - jeho posledni cas  23:13:20 14.11.2023 \n"
+        "<T>Modul 01 - AddressErrorTrap  - jeho posledni cas  23:13:20 14.11.2023  "
+        "navratova adresa 0x1234 status 0xffff \n"
+        "<T>Modul 01 - StackErrorTrap - jeho posledni cas  23:13:20 14.11.2023  "
+        "navratova adresa 0x1234 status 0xffff  \n");
     handle(modul1, status(1, 0, 3, 0xFFFFFFFF)); // 07.02.2106, never a negative time
     EXPECT_NE(log().find("jeho posledni cas  07:28:15 07.02.2106 \n"), std::string::npos);
 }

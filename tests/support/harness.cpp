@@ -2,15 +2,15 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdio>
-#include <netinet/in.h>
-#include <poll.h>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <regex>
 #include <sched.h>
 #include <sstream>
@@ -90,7 +90,9 @@ std::string sandbox() {
     return work;
 }
 
-std::string bin(const std::string &name) { return std::string(KAMNAR_BIN_DIR) + "/" + name; }
+std::string bin(const std::string &name) {
+    return std::string(KAMNAR_BIN_DIR) + "/" + name;
+}
 
 void refusesockets(options &opt, int allowed) {
     opt.env.push_back(std::string("LD_PRELOAD=") + KAMNAR_FAILSOCKET_LIB);
@@ -156,7 +158,9 @@ process start(const std::vector<std::string> &argv, const options &opt) {
     return p;
 }
 
-std::string output(const process &p) { return readfile(p.outpath); }
+std::string output(const process &p) {
+    return readfile(p.outpath);
+}
 
 result finish(process &p, int sig) {
     if (sig != 0)
@@ -207,7 +211,9 @@ void writefile(const std::string &path, const std::string &text) {
     f << text;
 }
 
-std::string logtext() { return readfile("/var/log/kamnar.log"); }
+std::string logtext() {
+    return readfile("/var/log/kamnar.log");
+}
 
 std::string maskprefixes(const std::string &text) {
     static const std::regex prefix(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d : )");

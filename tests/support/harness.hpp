@@ -3,10 +3,10 @@
 #pragma once
 
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <sys/types.h>
-#include <ctime>
 #include <vector>
 
 namespace harness {
@@ -21,18 +21,18 @@ std::string sandbox();
 std::string bin(const std::string &name);
 
 struct options {
-    std::string cwd;                  // working directory; empty: the test's own
-    std::vector<std::string> env;     // NAME=VALUE entries added to the environment
-    std::string input;                // written to the program's standard input
-    bool closestdin = false;          // start with descriptor 0 closed
-    long maxfds = 0;                  // RLIMIT_NOFILE for the program, 0: unchanged
+    std::string cwd;              // working directory; empty: the test's own
+    std::vector<std::string> env; // NAME=VALUE entries added to the environment
+    std::string input;            // written to the program's standard input
+    bool closestdin = false;      // start with descriptor 0 closed
+    long maxfds = 0;              // RLIMIT_NOFILE for the program, 0: unchanged
     std::chrono::milliseconds timeout{30000};
 };
 
 struct result {
-    int status = -1;  // exit status, or 128 + signal number
-    std::string out;  // everything written to standard output
-    std::string err;  // everything written to standard error
+    int status = -1; // exit status, or 128 + signal number
+    std::string out; // everything written to standard output
+    std::string err; // everything written to standard error
 };
 
 // Makes the system refuse sockets to the program after its first `allowed`

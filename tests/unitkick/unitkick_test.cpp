@@ -36,7 +36,9 @@ TEST(Unitkick, SendsTheResetCommandAtHalfPastTheSecond) {
     int module = harness::fakemodule("127.0.0.2");
     harness::result r = unitkick({"127.0.0.2"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Pozadavek na reset byl odeslan\nJeho vyplneni zkontrolujte ve vypisu kamnar.log\n\n");
+    EXPECT_EQ(
+        r.out,
+        "Pozadavek na reset byl odeslan\nJeho vyplneni zkontrolujte ve vypisu kamnar.log\n\n");
     harness::command c;
     ASSERT_TRUE(harness::receive(module, c, 2s));
     ASSERT_EQ(c.bytes.size(), 6u);
