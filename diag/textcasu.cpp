@@ -12,7 +12,8 @@ __attribute__((format(printf, 2, 3))) void pridej(std::string &text, const char 
     va_start(args, format);
     int n = std::vsnprintf(radek, sizeof radek, format, args);
     va_end(args);
-    if (n > 0) text.append(radek, std::min(static_cast<std::size_t>(n), sizeof radek - 1));
+    if (n > 0)
+        text.append(radek, std::min(static_cast<std::size_t>(n), sizeof radek - 1));
 }
 
 std::tm mistni(std::time_t kdy) {

@@ -77,7 +77,8 @@ void testujiklavesnici() {
     while (jekonec == 0) {
         buf[0] = '\0';
         ssize_t n = read(0, buf, sizeof buf - 1);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             // End of input or a dead keyboard: nothing more can ever say q.
             jekonec = 1;
@@ -85,10 +86,12 @@ void testujiklavesnici() {
         }
         buf[n] = '\0';
         tiskni("\nprecetl jsem %d znaku --%s-- \n", static_cast<int>(n), buf);
-        if (buf[0] == 'q') jekonec = 1;
+        if (buf[0] == 'q')
+            jekonec = 1;
     }
     radek(" vlakno testujiklavesnici konci ");
-    if (zmeneno) tcsetattr(0, TCSANOW, &ulozene);
+    if (zmeneno)
+        tcsetattr(0, TCSANOW, &ulozene);
 }
 
 void *vlakno1(void *) {
@@ -112,11 +115,14 @@ int main() {
     jekonec = 0;
     radek("poustim vlakna --");
     const bool pusteno1 = pthread_create(&ukvlk1, nullptr, vlakno1, nullptr) == 0;
-    if (!pusteno1) radek("nepodarilo se pustit vlakno 1 --");
+    if (!pusteno1)
+        radek("nepodarilo se pustit vlakno 1 --");
     const bool pusteno2 = pthread_create(&ukvlk2, nullptr, vlakno2, nullptr) == 0;
-    if (!pusteno2) radek("nepodarilo se pustit vlakno 2 --");
+    if (!pusteno2)
+        radek("nepodarilo se pustit vlakno 2 --");
     const bool pusteno3 = pthread_create(&ukvlk3, nullptr, vlakno3, nullptr) == 0;
-    if (!pusteno3) radek("nepodarilo se pustit vlakno 3 --");
+    if (!pusteno3)
+        radek("nepodarilo se pustit vlakno 3 --");
     radek("skoncil jsem pousteni vlaken --");
 
     while (jekonec == 0) {
@@ -124,9 +130,12 @@ int main() {
         radek("   ***  cyklus main ");
     }
     radek("\n*****cekam na skonceni vlaken ");
-    if (pusteno1) pthread_join(ukvlk1, nullptr);
-    if (pusteno2) pthread_join(ukvlk2, nullptr);
-    if (pusteno3) pthread_join(ukvlk3, nullptr);
+    if (pusteno1)
+        pthread_join(ukvlk1, nullptr);
+    if (pusteno2)
+        pthread_join(ukvlk2, nullptr);
+    if (pusteno3)
+        pthread_join(ukvlk3, nullptr);
     radek("\na definitivni konec ");
     return 0;
 }

@@ -49,7 +49,8 @@ std::size_t poslednicislo(const std::string &text, std::string (*radek)(int)) {
     std::size_t pos = std::string::npos;
     for (int cislo = 0;; ++cislo) {
         std::size_t dalsi = text.find(radek(cislo));
-        if (dalsi == std::string::npos) break;
+        if (dalsi == std::string::npos)
+            break;
         EXPECT_EQ(pocet(text, radek(cislo)), 1u) << radek(cislo);
         EXPECT_TRUE(pos == std::string::npos || dalsi > pos) << radek(cislo);
         pos = dalsi;
@@ -92,7 +93,8 @@ class Terminal : public ::testing::Test {
         std::vector<std::string> args;
         std::istringstream words(KAMNAR_EMULATOR);
         for (std::string w; std::getline(words, w, ';');)
-            if (!w.empty()) args.push_back(w);
+            if (!w.empty())
+                args.push_back(w);
         args.push_back(harness::bin("vlakna"));
         std::vector<char *> argv;
         for (std::string &a : args)
@@ -118,7 +120,8 @@ class Terminal : public ::testing::Test {
         if (poll(&p, 1, 100) > 0) {
             char buf[4096];
             ssize_t n = read(master, buf, sizeof buf);
-            if (n > 0) out.append(buf, static_cast<std::size_t>(n));
+            if (n > 0)
+                out.append(buf, static_cast<std::size_t>(n));
         }
     }
 
@@ -137,7 +140,8 @@ class Terminal : public ::testing::Test {
             [&] {
                 prectivystup();
                 int w = 0;
-                if (waitpid(pid, &w, WNOHANG) != pid) return false;
+                if (waitpid(pid, &w, WNOHANG) != pid)
+                    return false;
                 status = WIFEXITED(w) ? WEXITSTATUS(w) : 128 + WTERMSIG(w);
                 pid = -1;
                 return true;
@@ -145,7 +149,8 @@ class Terminal : public ::testing::Test {
             limit);
         for (std::size_t pred_ = out.size();; pred_ = out.size()) {
             prectivystup();
-            if (out.size() == pred_) break;
+            if (out.size() == pred_)
+                break;
         }
         return skoncil;
     }
