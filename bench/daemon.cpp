@@ -11,7 +11,9 @@
 //
 // Both report the daemon's resident memory (VmRSS) before and after, how much
 // it handled, how long a module's DEFPR1 value took to reach its commands
-// afterwards, and how long the orderly stop took.
+// afterwards, and how long the orderly stop took; the "figure" lines are for
+// scripts/bench's table.
+#include "benchlib.hpp"
 #include "datagram.hpp"
 #include "harness.hpp"
 
@@ -71,13 +73,15 @@ double sekund(hodiny::duration d) {
 }
 
 struct demon {
+    std::string jmeno; // of its figures
     std::string work;
     harness::process p;
 };
 
 // Starts the daemon in the sandbox that main entered.
-demon spust(const std::string &konfigurace) {
+demon spust(const std::string &jmeno, const std::string &konfigurace) {
     demon d;
+    d.jmeno = jmeno;
     d.work = "/home/test-work";
     mkdir("/home/kamnar", 0755);
     harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
@@ -117,6 +121,7 @@ void odezva(demon &d, int modul0) {
         dva = !c.bytes.empty() && c.bytes[0] == prikazcas;
     std::printf("command 2 after          %.2f s%s\n", sekund(hodiny::now() - od),
                 dva ? "" : " (never)");
+    bench::figure(d.jmeno + "_defpr1_to_command2", dva ? sekund(hodiny::now() - od) : -1, "s");
 }
 
 void zastav(demon &d) {
@@ -126,12 +131,13 @@ void zastav(demon &d) {
     std::printf("orderly stop             %.2f s, exit status %d, stop banner %zu time(s)\n",
                 sekund(hodiny::now() - od), r.status, pocet(log, "Program kamnar radne skoncil"));
     std::printf("silent-module reports    %zu\n", pocet(log, "neodpovida"));
+    bench::figure(d.jmeno + "_stop", sekund(hodiny::now() - od), "s");
 }
 
 int zaplava(double sekundy, long rychlost) {
     int znamy = harness::fakemodule("127.0.0.2");
     int cizi = harness::fakemodule("127.0.0.9");
-    demon d = spust("[127.0.0.2]\n1 a.ics\n");
+    demon d = spust("daemon_flood", "[127.0.0.2]\n1 a.ics\n");
     long pred = vmrss(d.p.pid), nejvic = pred;
     std::printf("flood: %.0f s at %ld datagrams/s, half known, half unknown\n", sekundy, rychlost);
     std::printf("VmRSS before             %ld kB\n", pred);
@@ -164,9 +170,12 @@ int zaplava(double sekundy, long rychlost) {
     double trvani = sekund(hodiny::now() - zacatek);
     std::printf("sent                     %ld in %.2f s (%.0f/s), %ld refused by the sender\n",
                 odeslano, trvani, static_cast<double>(odeslano) / trvani, ztraceno);
+    bench::figure("daemon_flood_rate", static_cast<double>(odeslano) / trvani, "datagrams/s");
     odezva(d, znamy);
     long po = vmrss(d.p.pid);
     std::printf("VmRSS after (max during) %ld kB (%ld kB)\n", po, std::max(nejvic, po));
+    bench::figure("daemon_flood_rss_after", static_cast<double>(po), "kB",
+                  static_cast<double>(pred));
     std::printf("handled                  %zu known (console), %zu unknown (log)\n",
                 pocet(harness::output(d.p), "Prislo:"),
                 pocet(harness::logtext(), "ktera neni v konfiguracnim file"));
@@ -185,7 +194,7 @@ int plna(double sekundy, long rychlost) {
         if (m < 30)
             moduly.push_back(harness::fakemodule(adresa));
     }
-    demon d = spust(konfigurace);
+    demon d = spust("daemon_full", konfigurace);
     long pred = vmrss(d.p.pid), nejvic = pred;
     std::printf("full: 31 calendars, 30 modules, %.0f s, each module %ld datagrams/s\n", sekundy,
                 rychlost);
@@ -198,12 +207,15 @@ int plna(double sekundy, long rychlost) {
     long odeslano = 0;
     auto zacatek = hodiny::now();
     auto pristi = zacatek;
+    long tik = 0;
     while (hodiny::now() - zacatek < sekundy * 1s) {
         // Every 10 ms each module sends its share of the rate.
         if (hodiny::now() >= pristi) {
+            long kolik = rychlost * (tik + 1) / 100 - rychlost * tik / 100;
             for (std::size_t m = 0; m < moduly.size(); ++m)
-                for (long i = 0; i < std::max(1L, rychlost / 100); ++i)
+                for (long i = 0; i < kolik; ++i)
                     odeslano += posli(moduly[m], stav(1, static_cast<int>(i))) ? 1 : 0;
+            ++tik;
             pristi += 10ms;
         }
         if (poll(cekani.data(), cekani.size(), 1) <= 0)
@@ -225,6 +237,10 @@ int plna(double sekundy, long rychlost) {
                 sekundy, sekundy / 10);
     long po = vmrss(d.p.pid);
     std::printf("VmRSS after (max during) %ld kB (%ld kB)\n", po, std::max(nejvic, po));
+    bench::figure("daemon_full_rss_after", static_cast<double>(po), "kB",
+                  static_cast<double>(pred));
+    bench::figure("daemon_full_commands_min", static_cast<double>(*nejmene), "per module",
+                  sekundy / 10);
     zastav(d);
     for (int s : moduly)
         close(s);
