@@ -92,10 +92,9 @@ process start(const std::vector<std::string> &argv, const options &opt) {
     std::vector<std::string> args;
     std::string emulator = KAMNAR_EMULATOR;
     if (!emulator.empty() && under(argv.at(0), KAMNAR_BIN_DIR)) {
-        std::istringstream words(emulator);
-        for (std::string w; std::getline(words, w, ';');)
-            if (!w.empty())
-                args.push_back(w);
+        std::istringstream words(emulator); // its words, separated by blanks
+        for (std::string w; words >> w;)
+            args.push_back(w);
     }
     args.insert(args.end(), argv.begin(), argv.end());
     std::vector<std::string> env;
