@@ -36,11 +36,9 @@ TEST(CasyText, UtcShowsTheSameClockTwiceAndPadsToTwoDigits) {
 
 harness::result casyv(const std::string &zone, std::time_t ted) {
     harness::options opt;
-    const char *asan = std::getenv("ASAN_OPTIONS");
-    opt.env = {"TZ=" + zone, std::string("LD_PRELOAD=") + PEVNYCAS_LIB,
-               "PEVNYCAS=" + std::to_string(ted),
-               std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
-                   "verify_asan_link_order=0"};
+    harness::preload(opt, PEVNYCAS_LIB);
+    opt.env.push_back("TZ=" + zone);
+    opt.env.push_back("PEVNYCAS=" + std::to_string(ted));
     return harness::run({harness::bin("casy")}, opt);
 }
 
