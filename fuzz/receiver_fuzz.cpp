@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 
@@ -73,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         polemod[kdo].hlidac = 0;
 
     const auto pred = sejmi();
-    zpracujpaket(inet_addr(adresy[kdo]), paket);
+    std::string konzole;
+    zpracujpaket(inet_addr(adresy[kdo]), paket, konzole);
     const auto po = sejmi();
     const std::string log = ctilog();
 
@@ -82,10 +84,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                              "konfiguracnim file !!! \n";
     if (kdo == moduly) {
         INVARIANT(po == pred); // a stranger changes nothing
+        INVARIANT(konzole.empty());
         INVARIANT(log.size() == 22 + cizi.size() && log.ends_with(cizi));
         return 0;
     }
     INVARIANT(log.find("ktera neni v konfiguracnim file") == std::string::npos);
+    // The console text begins with the dump of every byte received.
+    std::string vypis = "Prislo:  ";
+    for (std::uint8_t b : paket) {
+        char bajt[8];
+        std::snprintf(bajt, sizeof bajt, " %02x ", b);
+        vypis += bajt;
+    }
+    INVARIANT(konzole.starts_with(vypis + " \n"));
     for (std::size_t i = 0; i < pocetslotu; ++i)
         if (i != kdo)
             INVARIANT(po[i] == pred[i]);
