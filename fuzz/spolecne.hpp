@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <string>
 
-// Enters a private mount and network namespace (tmpfs over /var/log and
-// /home, loopback up), sets the local time zone and sends the console output
+// Enters a private mount and network namespace (tmpfs over /var/log, /home
+// and /srv, loopback up), sets the local time zone and sends the console output
 // of the code under test to /dev/null. Called from LLVMFuzzerInitialize.
 void pripravfuzz();
 
