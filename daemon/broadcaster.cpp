@@ -32,6 +32,18 @@ std::timespec plus(std::timespec t, long ns) {
     return t;
 }
 
+// When the module after slot i gets its command: 20 ms per slot after the
+// cycle's instant, so that lateness does not add up, but never sooner than
+// 20 ms after this send, so that a late cycle keeps the modules apart.
+std::timespec dalsislot(std::timespec cil, int i) {
+    std::timespec plan = plus(cil, rozestup * (i + 1)), ted{};
+    clock_gettime(CLOCK_REALTIME, &ted);
+    std::timespec pauza = plus(ted, rozestup);
+    bool pozdeji = pauza.tv_sec > plan.tv_sec ||
+                   (pauza.tv_sec == plan.tv_sec && pauza.tv_nsec > plan.tv_nsec);
+    return pozdeji ? pauza : plan;
+}
+
 } // namespace
 
 int posliUDP(int slot, const std::uint8_t *data, int n) {
@@ -86,7 +98,7 @@ void posilamcas() {
                             static_cast<double>(ted.tv_nsec / 1000) / 1000.0,
                             static_cast<int>(ted.tv_sec));
             hlidejmodul(i);
-            spido(plus(cil, rozestup * (i + 1)));
+            spido(dalsislot(cil, i));
         }
     }
     zapisdologu(true, "Vlakno posilamcas konci \n");
