@@ -3,12 +3,12 @@
 // Every client checks its command line and builds its message with the pure
 // functions below, then hands the result to provedprikaz.
 //
-// The clients start and end within a few milliseconds on the board, and the
-// dynamic loading of the C++ runtime would cost more than all their work:
-// they use nothing of it. Messages and console texts live in fixed buffers,
-// only header-only pieces of the standard library are used (std::array,
-// std::span, std::string_view, std::optional), and the programs are built
-// without exceptions and RTTI, so that they need the C library alone.
+// A client's whole run is short: loading the C++ runtime library alone
+// would take about as long again. So the clients use nothing of it: messages
+// and console texts live in fixed buffers, only header-only pieces of the
+// standard library are used (std::array, std::span, std::string_view,
+// std::optional), and the client code is built without exceptions and RTTI,
+// so that the programs need the C library alone.
 #pragma once
 
 #include <array>
