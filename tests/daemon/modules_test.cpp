@@ -149,7 +149,10 @@ TEST_F(Modules, SilentModuleIsReportedAfterTenSendsAndWhenItAnswersAgain) {
     run({"127.0.0.2", "127.0.0.3"});
     const std::string silent = "<T>Modul cislo 1 neodpovida - 100 sec !\n";
     int sends = 0;
-    while (!logged(silent) && sends < 12) {
+    // The report is written right after the tenth send, so it may reach the
+    // log a moment after that send reached the module: each check waits a
+    // little (the sends are 10 s apart; nothing is missed meanwhile).
+    while (!harness::waitfor([&] { return logged(silent); }, 1s) && sends < 12) {
         harness::command c = next(1);
         ++sends;
         next(0);
