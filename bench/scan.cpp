@@ -4,24 +4,22 @@
 //
 // bench_scan [EVENTS]   (default 100000; needs root)
 //
-// It runs in a private mount namespace with tmpfs over /var/log and /home, so
-// the calendar and any log entry vanish with it. It ends with status 1 when the
+// It runs in a private sandbox with tmpfs over /var/log and /home, so the
+// calendar and any log entry vanish with it. It ends with status 1 when the
 // scan does not read the calendar as the generator wrote it: every event good,
 // no log entry, `wc -l` counting the lines written.
+#include "benchlib.hpp"
+#include "harness.hpp"
 #include "scanner.hpp"
 #include "tables.hpp"
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <sched.h>
 #include <string>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,16 +29,6 @@ namespace {
 using hodiny = std::chrono::steady_clock;
 constexpr int opakovani = 3;
 constexpr const char *cesta = "/home/kamnar/bench.ics";
-
-bool sandbox() {
-    if (unshare(CLONE_NEWNS) != 0 ||
-        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return false;
-    for (const char *dir : {"/var/log", "/home"})
-        if (mount("kamnar-bench", dir, "tmpfs", 0, "mode=0755") != 0)
-            return false;
-    return mkdir("/home/kamnar", 0755) == 0;
-}
 
 // One calendar as a calendar program writes it (CR LF line ends); every tenth
 // event lasts whole days. Returns the number of lines.
@@ -133,11 +121,8 @@ int main(int argc, char **argv) {
         std::printf("usage: bench_scan [EVENTS]\n");
         return 2;
     }
-    if (!sandbox()) {
-        std::printf("bench_scan: no private mount namespace (%s); run it as root\n",
-                    std::strerror(errno));
-        return 2;
-    }
+    harness::sandbox(); // the calendar and any log entry vanish with it
+    mkdir("/home/kamnar", 0755);
     setvbuf(stdout, nullptr, _IOFBF, BUFSIZ); // as the console of overkal in a file
     setenv("TZ", "Europe/Prague", 1);
     tzset();
@@ -164,6 +149,8 @@ int main(int argc, char **argv) {
     std::printf("wc -l:     %8.4f s %9.1f MB/s  (best of %d, process start included)\n", wc,
                 mb / wc, opakovani);
     std::printf("prohledej reads at %.1f %% of the rate of wc -l\n", 100.0 * wc / scan);
+    std::fflush(stdout);
+    bench::figure("scan.rate", mb / scan, "MB/s", mb / wc);
     if (!v_poradku || !bezlogu || pocet != radky) {
         std::printf("bench_scan: the scan did not read the calendar as written "
                     "(result %s, log %s, wc -l %ld lines)\n",

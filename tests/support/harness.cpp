@@ -94,23 +94,31 @@ std::string bin(const std::string &name) {
     return std::string(KAMNAR_BIN_DIR) + "/" + name;
 }
 
+void preload(options &opt, const std::string &lib) {
+    if (std::string(KAMNAR_EMULATOR).empty()) {
+        opt.env.push_back("LD_PRELOAD=" + lib);
+        // AddressSanitizer wants its runtime first; the stand-ins do not need it.
+        const char *asan = std::getenv("ASAN_OPTIONS");
+        opt.env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
+                          "verify_asan_link_order=0");
+    } else {
+        // LD_PRELOAD would reach the emulator itself, a program of the host.
+        opt.env.push_back("QEMU_SET_ENV=LD_PRELOAD=" + lib);
+    }
+}
+
 void refusesockets(options &opt, int allowed) {
-    opt.env.push_back(std::string("LD_PRELOAD=") + KAMNAR_FAILSOCKET_LIB);
+    preload(opt, KAMNAR_FAILSOCKET_LIB);
     opt.env.push_back("FAILSOCKET_ALLOWED=" + std::to_string(allowed));
-    // AddressSanitizer wants its runtime first; the stand-in does not need it.
-    const char *asan = std::getenv("ASAN_OPTIONS");
-    opt.env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
-                      "verify_asan_link_order=0");
 }
 
 process start(const std::vector<std::string> &argv, const options &opt) {
     std::vector<std::string> args;
     std::string emulator = KAMNAR_EMULATOR;
     if (!emulator.empty() && under(argv.at(0), KAMNAR_BIN_DIR)) {
-        std::istringstream words(emulator);
-        for (std::string w; std::getline(words, w, ';');)
-            if (!w.empty())
-                args.push_back(w);
+        std::istringstream words(emulator); // its words, separated by blanks
+        for (std::string w; words >> w;)
+            args.push_back(w);
     }
     args.insert(args.end(), argv.begin(), argv.end());
     std::vector<std::string> env;

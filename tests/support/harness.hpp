@@ -35,6 +35,10 @@ struct result {
     std::string err; // everything written to standard error
 };
 
+// Preloads a stand-in library into the program (through the emulator, when
+// the programs run under one).
+void preload(options &opt, const std::string &lib);
+
 // Makes the system refuse sockets to the program after its first `allowed`
 // ones (a preloaded stand-in for socket()).
 void refusesockets(options &opt, int allowed);

@@ -1,0 +1,144 @@
+// Receive capacity: the highest steady rate of status datagrams that the
+// daemon takes in for a whole run without losing one. Two mixes: TMR1
+// readings that write no log entry, and DEFPR1 values that write one entry
+// each. Baseline: a bare recvfrom loop on the same port. The count of
+// datagrams the daemon handled is the count of its "Prislo:" console lines.
+//
+// bench_capacity [SECONDS]   (the confirming run's length, default 10; needs root)
+#include "benchlib.hpp"
+#include "harness.hpp"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+enum class mix { bare, quiet, logged };
+
+std::size_t count(const std::string &text, const std::string &what) {
+    std::size_t n = 0;
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+        ++n;
+    return n;
+}
+
+// Sends `rate` datagrams a second for `seconds` from 127.0.0.2, spread evenly
+// over millisecond ticks; returns the number sent.
+long flood(mix m, long rate, double seconds) {
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in from{}, to{};
+    from.sin_family = to.sin_family = AF_INET;
+    from.sin_addr.s_addr = inet_addr("127.0.0.2");
+    to.sin_port = htons(15150);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr *>(&from), sizeof from);
+    connect(s, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    std::uint8_t d[14] = {m == mix::logged ? std::uint8_t{9} : std::uint8_t{1}, 0, 6};
+    constexpr int batch = 256;
+    mmsghdr msgs[batch];
+    iovec iov{d, sizeof d};
+    for (mmsghdr &h : msgs) {
+        std::memset(&h, 0, sizeof h);
+        h.msg_hdr.msg_iov = &iov;
+        h.msg_hdr.msg_iovlen = 1;
+    }
+    long sent = 0, total = static_cast<long>(static_cast<double>(rate) * seconds);
+    std::timespec tick{};
+    clock_gettime(CLOCK_MONOTONIC, &tick);
+    for (long ms = 1; sent < total; ++ms) {
+        long due = std::min(total, rate * ms / 1000);
+        while (sent < due) {
+            int n = sendmmsg(s, msgs, static_cast<unsigned>(std::min<long>(batch, due - sent)), 0);
+            if (n <= 0)
+                break;
+            sent += n;
+        }
+        tick.tv_nsec += 1000000;
+        if (tick.tv_nsec >= 1000000000) {
+            tick.tv_nsec -= 1000000000;
+            ++tick.tv_sec;
+        }
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &tick, nullptr);
+    }
+    close(s);
+    return sent;
+}
+
+// One run in a fresh sandbox: true when every datagram sent was handled.
+bool lossless(mix m, long rate, double seconds) {
+    std::string work = harness::sandbox();
+    harness::options opt;
+    opt.cwd = work;
+    opt.timeout = std::chrono::seconds(5);
+    harness::process p;
+    if (m == mix::bare) {
+        p = harness::start({harness::bin("bench_bareloop")}, opt);
+        harness::waitfor([&] { return harness::output(p) == "ready\n"; });
+    } else {
+        mkdir("/home/kamnar", 0755);
+        harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
+        harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 a.ics\n");
+        p = harness::start({harness::bin("kamnar")}, opt);
+        harness::waitfor(
+            [] { return harness::logtext().find("skoncil jsem pousteni") != std::string::npos; });
+    }
+    long sent = flood(m, rate, seconds);
+    long handled = 0;
+    if (m == mix::bare) {
+        harness::result r = harness::finish(p, 0);
+        handled = std::atol(r.out.c_str() + 6);
+    } else {
+        // Let the daemon drain its socket: done when its output stops growing.
+        std::size_t last = 0;
+        for (std::size_t size = 1; size != last;) {
+            last = size;
+            usleep(300000);
+            size = harness::output(p).size();
+        }
+        handled = static_cast<long>(count(harness::finish(p, SIGKILL).out, "Prislo:"));
+    }
+    std::fprintf(stderr, "  rate %ld/s for %.0f s: sent %ld, handled %ld\n", rate, seconds, sent,
+                 handled);
+    return handled == sent;
+}
+
+// The highest lossless rate: doubling, then halving the gap, in short runs,
+// then confirmed by a run of `confirm` seconds (lowered by a tenth until one
+// passes).
+long capacity(mix m, double confirm, double trial) {
+    if (confirm < 1) // a smoke run: one short run at a modest rate
+        return lossless(m, 5000, confirm) ? 5000 : 0;
+    long good = 0, bad = 2000;
+    while (lossless(m, bad, trial) && bad < 4000000)
+        good = bad, bad *= 2;
+    for (int step = 0; step < 4 && bad - good > good / 20; ++step) {
+        long mid = (good + bad) / 2;
+        (lossless(m, mid, trial) ? good : bad) = mid;
+    }
+    for (int tries = 0; tries < 4 && good > 0; ++tries, good = good * 9 / 10)
+        if (lossless(m, good, confirm))
+            return good;
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    double confirm = argc > 1 ? std::atof(argv[1]) : 10;
+    double trial = std::min(confirm, 2.0);
+    long bare = capacity(mix::bare, confirm, trial);
+    long quiet = capacity(mix::quiet, confirm, trial);
+    long logged = capacity(mix::logged, confirm, trial);
+    bench::figure("capacity.nolog", static_cast<double>(quiet), "datagrams/s",
+                  static_cast<double>(bare));
+    bench::figure("capacity.logentry", static_cast<double>(logged), "datagrams/s",
+                  static_cast<double>(bare));
+    bench::goal("capacity-nolog", quiet * 2 >= bare && quiet > 0, bench::format("%ld/s", quiet),
+                bench::format("%ld/s", bare));
+    return 0;
+}

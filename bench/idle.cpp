@@ -1,0 +1,95 @@
+// The daemon's idle cost: kamnar with three simulated modules for SECONDS
+// (default 60); CPU time of all its threads and its peak resident memory.
+// Baseline: /bin/sleep over the same time, measured the same way.
+//
+// bench_idle [SECONDS]   (needs root; runs in a sandbox)
+#include "benchlib.hpp"
+#include "harness.hpp"
+
+#include <csignal>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+
+namespace {
+
+// CPU time of every thread of the process so far, in seconds.
+double cputime(pid_t pid) {
+    double total = 0;
+    std::string dir = "/proc/" + std::to_string(pid) + "/task";
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *e = readdir(d)) {
+            if (e->d_name[0] == '.')
+                continue;
+            std::ifstream f(dir + "/" + e->d_name + "/schedstat");
+            double ns = 0;
+            if (f >> ns)
+                total += ns / 1e9;
+        }
+        closedir(d);
+    }
+    return total;
+}
+
+// Peak resident set size in KiB.
+double peakrss(pid_t pid) {
+    std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(f, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6));
+    return 0;
+}
+
+struct cost {
+    double cpu, rss;
+};
+
+cost measure(harness::process &p, double seconds) {
+    double before = cputime(p.pid);
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    return {cputime(p.pid) - before, peakrss(p.pid)};
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    double seconds = argc > 1 ? std::atof(argv[1]) : 60;
+    std::string work = harness::sandbox();
+    mkdir("/home/kamnar", 0755);
+    harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
+    harness::writefile(work + "/kamnar.conf",
+                       "[127.0.0.2]\n1 a.ics\n[127.0.0.3]\n2 a.ics\n[127.0.0.4]\n3 a.ics\n");
+    std::vector<harness::process> modules;
+    for (const char *a : {"127.0.0.2", "127.0.0.3", "127.0.0.4"})
+        modules.push_back(harness::start({harness::bin("simmodul"), a, "--quiet"}));
+    harness::options opt;
+    opt.cwd = work;
+    harness::process daemon = harness::start({harness::bin("kamnar")}, opt);
+    harness::process sleeper = harness::start({"/bin/sleep", std::to_string(seconds + 5)});
+    harness::waitfor(
+        [] { return harness::logtext().find("skoncil jsem pousteni") != std::string::npos; });
+
+    // Both measured over the same stretch of time.
+    cost base{};
+    std::thread t([&] { base = measure(sleeper, seconds); });
+    cost k = measure(daemon, seconds);
+    t.join();
+    bool answered = harness::output(daemon).find("Prislo:") != std::string::npos;
+    harness::finish(daemon, SIGKILL);
+    harness::finish(sleeper, SIGKILL);
+    for (harness::process &m : modules)
+        harness::finish(m, SIGKILL);
+
+    double share = k.cpu / seconds * 100;
+    bench::figure("idle.cpu", share, "%core", base.cpu / seconds * 100);
+    bench::figure("idle.peakrss", k.rss, "KiB", base.rss);
+    if (!answered)
+        std::printf("info idle: the simulated modules were not heard; the figures are void\n");
+    bench::goal("idle-cpu", answered && share < 0.1, bench::format("%.4f %%", share),
+                bench::format("%.4f %%", base.cpu / seconds * 100));
+    bench::goal("idle-rss", answered && k.rss < 4096, bench::format("%.0f KiB", k.rss),
+                bench::format("%.0f KiB", base.rss));
+    return 0;
+}

@@ -1,0 +1,54 @@
+// Stop latency: SIGINT to exit of the daemon over RUNS runs (default 4), each
+// in its own sandbox and all at once, the signals spread over a 10 s send
+// period. The time sender finishes its wait and its sends before it ends, so
+// the design bounds the stop near 12 s.
+//
+// bench_stoplatency [RUNS]   (needs root)
+#include "benchlib.hpp"
+#include "harness.hpp"
+
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+
+int main(int argc, char **argv) {
+    int runs = argc > 1 ? std::atoi(argv[1]) : 4;
+    std::vector<harness::process> daemons;
+    for (int i = 0; i < runs; ++i) {
+        std::string work = harness::sandbox();
+        mkdir("/home/kamnar", 0755);
+        harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
+        harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 a.ics\n");
+        harness::options opt;
+        opt.cwd = work;
+        opt.timeout = std::chrono::seconds(20);
+        daemons.push_back(harness::start({harness::bin("kamnar")}, opt));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::vector<double> stops(static_cast<std::size_t>(runs), -1);
+    std::vector<double> sent(static_cast<std::size_t>(runs));
+    double start = bench::now();
+    for (std::size_t i = 0; i < daemons.size(); ++i) {
+        double at = start + 10.0 * static_cast<double>(i) / runs;
+        std::this_thread::sleep_for(std::chrono::duration<double>(at - bench::now()));
+        sent[i] = bench::now();
+        kill(daemons[i].pid, SIGINT);
+    }
+    int status = 0;
+    for (int left = runs; left > 0;) {
+        for (std::size_t i = 0; i < daemons.size(); ++i)
+            if (stops[i] < 0 && waitpid(daemons[i].pid, &status, WNOHANG) == daemons[i].pid) {
+                stops[i] = bench::now() - sent[i];
+                --left;
+            }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (bench::now() - start > 40)
+            break;
+    }
+    for (double s : stops)
+        std::printf("info stop: %.3f s\n", s);
+    bench::figure("stop.median", bench::quantile(stops, 0.5), "s");
+    bench::figure("stop.worst", bench::quantile(stops, 1.0), "s");
+    return 0;
+}

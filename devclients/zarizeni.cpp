@@ -1,0 +1,189 @@
+#include "zarizeni.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+static_assert(sizeof(sockaddr_un) == delkaadresy, "the board's local-socket address is 110 bytes");
+static_assert(sizeof(zaznamkanalu::jmeno) == 24);
+
+const std::array<zaznamkanalu, 2> cimreguluji{{
+    {"Jidelna", 16},
+    {"Hosti", 15},
+}};
+
+const std::array<zaznamkanalu, 15> radiatory{{
+    {"R-Koupel ", 0},
+    {"R-Hor.Ch.", 1},
+    {"Kot U22  ", 2},
+    {"R-Hor.z  ", 3},
+    {"R-Stryc  ", 4},
+    {"R-Sal    ", 5},
+    {"R-Jidelna", 6},
+    {"R-D.loz. ", 7},
+    {"R-Hosti  ", 8},
+    {"R-Spr.k  ", 9},
+    {"R-Dol.Z  ", 10},
+    {"R-Dol.Ch.", 11},
+    {"R-Kuchyn ", 12},
+    {"R-zpateck", 13},
+    {"R-stoupac", 14},
+}};
+
+namespace {
+
+// The client's one socket, closed on every way out.
+struct deskriptor {
+    int fd;
+    explicit deskriptor(int f) : fd(f) {}
+    deskriptor(const deskriptor &) = delete;
+    deskriptor &operator=(const deskriptor &) = delete;
+    ~deskriptor() { zavri(); }
+    void zavri() {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+};
+
+void tisk(const std::string &text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// Writes the whole message: a short write is completed, and a peer that has
+// gone away gives EPIPE instead of killing the client with SIGPIPE.
+bool zapisvse(int fd, const zprava &z) {
+    std::size_t hotovo = 0;
+    while (hotovo < z.size()) {
+        ssize_t n = send(fd, z.data() + hotovo, z.size() - hotovo, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        hotovo += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+int provedprikaz(const prikaz &p) {
+    tisk(p.vypis);
+    if (p.konec)
+        return *p.konec;
+
+    deskriptor s(socket(AF_UNIX, SOCK_STREAM, 0));
+    if (s.fd < 0) {
+        std::puts("nelze otevrit socket AF_UNIX  -  koncim ");
+        return 1;
+    }
+    sockaddr_un adresa{};
+    adresa.sun_family = AF_UNIX;
+    std::memcpy(adresa.sun_path, cestasocketu, std::strlen(cestasocketu) + 1);
+    if (connect(s.fd, reinterpret_cast<const sockaddr *>(&adresa), delkaadresy) != 0) {
+        int chyba = errno;
+        std::printf("Nepodarilo se pripojit k socketu %s errno je %d  -  koncim \n ", cestasocketu,
+                    chyba);
+        return 2;
+    }
+    tisk(p.popripojeni);
+    if (!zapisvse(s.fd, p.data)) {
+        int chyba = errno;
+        std::printf("Nepodarilo se zapsat do socketu %s errno je %d  -  koncim \n ", cestasocketu,
+                    chyba);
+        return 3;
+    }
+    s.zavri();
+    tisk(p.zaver);
+    return 0;
+}
+
+void pripis(std::string &text, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list znovu;
+    va_copy(znovu, args);
+    int delka = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    if (delka > 0) {
+        std::size_t zacatek = text.size();
+        text.resize(zacatek + static_cast<std::size_t>(delka) + 1);
+        std::vsnprintf(text.data() + zacatek, static_cast<std::size_t>(delka) + 1, format, znovu);
+        text.pop_back(); // the terminating NUL of vsnprintf
+    }
+    va_end(znovu);
+}
+
+std::string prvnichdevet(const char *slovo) {
+    return std::string(slovo, strnlen(slovo, 9));
+}
+
+bool pridejslova(zprava &z, argumenty slova, std::size_t limit) {
+    for (const char *slovo : slova) {
+        std::size_t delka = std::strlen(slovo);
+        if (z.size() + delka > limit)
+            return false;
+        z.insert(z.end(), slovo, slovo + delka);
+        z.push_back(' ');
+    }
+    return true;
+}
+
+namespace {
+
+// 'P' and the number field: the first nine characters, blank-padded.
+void hlavickasms(zprava &z, std::string_view cislo) {
+    z.assign({prikazsms});
+    z.insert(z.end(), cislo.begin(),
+             cislo.begin() + static_cast<long>(std::min<std::size_t>(cislo.size(), 9)));
+    z.resize(10, ' ');
+}
+
+} // namespace
+
+bool zpravasms(zprava &z, std::string_view cislo, argumenty slova) {
+    hlavickasms(z, cislo);
+    z.push_back(0x00);
+    return pridejslova(z, slova, limitsms);
+}
+
+bool zpravasmsprepsana(zprava &z, std::string_view cislo, argumenty slova) {
+    hlavickasms(z, cislo);
+    bool cele = pridejslova(z, slova, limitsms);
+    if (z.size() > 10)
+        z[10] = 0x00; // the typed first character of the text gives way to the terminator
+    return cele;
+}
+
+zprava zpravatestsms() {
+    return {prikaztestsms};
+}
+
+bool zpravaradku(zprava &z, std::uint8_t lead, std::uint8_t konstanta, std::size_t limit,
+                 argumenty slova) {
+    // Two blanks hold the places of n and the constant; they count in the
+    // length that the word rule looks at.
+    z.assign({lead, ' ', ' '});
+    bool cele = pridejslova(z, slova, limit);
+    if (z.size() == 3)
+        z.push_back(' '); // empty text: only the closing 0x00, counted in n
+    z[1] = static_cast<std::uint8_t>(z.size() - 3);
+    z[2] = konstanta;
+    z.back() = 0x00;
+    return cele;
+}
+
+zprava zpravakotle(std::uint8_t hodnota) {
+    return {prikazdispleje, 0x02, konstkotle, hodnota};
+}
+
+zprava zpravalogu(std::int32_t uroven) {
+    auto u = static_cast<std::uint32_t>(uroven);
+    return {prikazlogu, static_cast<std::uint8_t>(u & 0xFF),
+            static_cast<std::uint8_t>((u >> 8) & 0xFF)};
+}

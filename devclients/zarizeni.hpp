@@ -1,0 +1,94 @@
+// The conversation of the board's clients with the device server: one Unix
+// stream connection per command, one message written, nothing read back.
+// Every client checks its command line and builds its message with the pure
+// functions below, then hands the result to provedprikaz.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Where the device server listens; fixed, there is no setting to change it.
+inline constexpr const char *cestasocketu = "/home/system/zarizeni/komsock";
+// connect() is given the size of the whole local-socket address (16-bit
+// family and the 108-byte path field), not the length of the path.
+inline constexpr unsigned delkaadresy = 110;
+
+// Lead bytes of the six command messages.
+inline constexpr std::uint8_t prikazsms = 0x50;      // 'P'
+inline constexpr std::uint8_t prikaztestsms = 0x53;  // 'S'
+inline constexpr std::uint8_t prikazgsm = 0x47;      // 'G'
+inline constexpr std::uint8_t prikazdispleje = 0x5A; // 'Z', display text and boiler value
+inline constexpr std::uint8_t prikazlogu = 0x4C;     // 'L'
+// Byte 2 of the 'Z' and 'G' messages tells the device what follows.
+inline constexpr std::uint8_t konstgsm = 0x03;
+inline constexpr std::uint8_t konstdispleje = 0x02;
+inline constexpr std::uint8_t konstkotle = 0x04;
+
+// Word rules: a word is added only while the message so far plus the word
+// stays within these lengths; each added word brings one blank with it.
+inline constexpr std::size_t limitsms = 167;
+inline constexpr std::size_t limitgsm = 253;
+inline constexpr std::size_t limitdispleje = 19;
+
+using zprava = std::vector<std::uint8_t>;
+using argumenty = std::span<const char *const>; // the command line after the program name
+
+// What one client does: the text it prints before any socket exists, then
+// either the end (usage text, refused argument) or the message to hand over.
+struct prikaz {
+    std::string vypis;        // printed first, before any socket exists
+    std::optional<int> konec; // set: end here with this status, nothing is sent
+    zprava data;              // the message, written whole on one connection
+    std::string popripojeni;  // printed once connected, before the write
+    std::string zaver;        // printed after the message has been written
+};
+
+// The common steps: create the socket, connect, write the whole message,
+// close, print the closing text. Returns the exit status: 0 delivered (or
+// ended before sending), 1 no socket, 2 no connection, 3 the write failed.
+int provedprikaz(const prikaz &p);
+
+// Appends printf-style text to a console text being built.
+void pripis(std::string &text, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// The first nine characters of a command-line word (all of a shorter one).
+std::string prvnichdevet(const char *slovo);
+
+// Adds the words in order, each followed by one blank, while the message
+// length so far plus the next word stays within limit. Returns false at the
+// first word that does not fit; no later word is added then.
+bool pridejslova(zprava &z, argumenty slova, std::size_t limit);
+
+// The message kinds, built byte by byte.
+// SMS: 'P', the nine-byte number field (the first nine characters of cislo,
+// blank-padded), 0x00, then the words of the text. Returns false when the
+// text had to be cut.
+bool zpravasms(zprava &z, std::string_view cislo, argumenty slova);
+// The same without the separating 0x00: the words start at byte 10, which is
+// then overwritten with 0x00, so the device reads the text without its first
+// character. Without any word the message is the 10 bytes of the head.
+bool zpravasmsprepsana(zprava &z, std::string_view cislo, argumenty slova);
+zprava zpravatestsms();
+// Modem line or display text: lead, n, constant, the words joined by blanks,
+// 0x00; n counts the bytes from byte 3 on. When not even the first word fits
+// the text is empty: lead, 1, constant, 0x00.
+bool zpravaradku(zprava &z, std::uint8_t lead, std::uint8_t konstanta, std::size_t limit,
+                 argumenty slova);
+zprava zpravakotle(std::uint8_t hodnota);
+zprava zpravalogu(std::int32_t uroven);
+
+// The device side's channel names: the reference rooms by which the heating
+// is regulated, and the radiator and boiler circuits. One numbering: 0 to 14
+// the circuits, 15 and 16 the rooms.
+struct zaznamkanalu {
+    char jmeno[24];     // NUL-padded label
+    std::int32_t kanal; // channel number
+};
+extern const std::array<zaznamkanalu, 2> cimreguluji;
+extern const std::array<zaznamkanalu, 15> radiatory;

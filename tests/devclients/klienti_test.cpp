@@ -1,0 +1,224 @@
+// The eight clients run as programs against a device socket in the test's
+// sandbox: what they print, their exit status and the bytes that arrive.
+#include "harness.hpp"
+#include "zarizenitest.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+using zarizenitest::bajty;
+
+const std::string pripojeni =
+    "Nepodarilo se pripojit k socketu /home/system/zarizeni/komsock errno je %d  -  koncim \n ";
+const std::string zapis =
+    "Nepodarilo se zapsat do socketu /home/system/zarizeni/komsock errno je 32  -  koncim \n ";
+
+std::string seerrno(int e) {
+    std::string t = pripojeni;
+    return t.replace(t.find("%d"), 2, std::to_string(e));
+}
+
+// Every client with a command line that it accepts, and what it prints
+// before it connects, once connected, and at the end.
+struct pripad {
+    std::string program;
+    std::vector<std::string> slova;
+    std::string pred, popripojeni, zaver;
+    std::string zprava;
+};
+
+const std::vector<pripad> &pripady() {
+    static const std::vector<pripad> v = {
+        {"txtcell",
+         {"777123456", "Ahoj"},
+         "cislo je --777123456-- \n",
+         "",
+         "SMS odeslana do Zarizeni \n\n",
+         std::string("P777123456\0Ahoj ", 16)},
+        {"txtany",
+         {"12345", "XAhoj", "svete"},
+         "",
+         "",
+         "SMS odeslana do Zarizeni \n\n",
+         std::string("P12345    \0Ahoj svete ", 22)},
+        {"txtprobe",
+         {},
+         "",
+         "Posilam prikaz pro odeslani testovaci SMS\nBude to trvat nejmene 3 * 6 sec, bud trpelivy "
+         "\n",
+         "",
+         "S"},
+        {"modemline",
+         {"AT+CSQ"},
+         "",
+         "",
+         "",
+         std::string("G\x07\x03"
+                     "AT+CSQ\0",
+                     10)},
+        {"lcdline",
+         {"abc"},
+         "",
+         "",
+         "",
+         std::string("Z\x04\x02"
+                     "abc\0",
+                     7)},
+        {"boilertemp",
+         {"22"},
+         " prectena pozadovana teplota  22 stupnu Celsia \nDo kotle posilam cislo 66 \n ",
+         "",
+         "",
+         "Z\x02\x04\x42"},
+        {"boilervolt",
+         {"240"},
+         " prectena pozadovana teplota  240 stupnu Celsia \n",
+         "",
+         "",
+         "Z\x02\x04\xf0"},
+        {"loglevel",
+         {"1abcd"},
+         " prectena pozadovana uroven LOGu 0x1abcd  \n",
+         "",
+         "",
+         "L\xcd\xab"},
+    };
+    return v;
+}
+
+class Klient : public ::testing::Test {
+  protected:
+    harness::options opt;
+    void SetUp() override { opt.cwd = harness::sandbox(); }
+    harness::result spust(const std::string &program, const std::vector<std::string> &slova) {
+        std::vector<std::string> argv{harness::bin(program)};
+        argv.insert(argv.end(), slova.begin(), slova.end());
+        return harness::run(argv, opt);
+    }
+    harness::result spust(const pripad &p) { return spust(p.program, p.slova); }
+};
+
+TEST_F(Klient, EveryClientDeliversItsMessageAndEndsWithZero) {
+    int s = zarizenitest::posluchac();
+    for (const pripad &p : pripady()) {
+        harness::result r = spust(p);
+        EXPECT_EQ(r.status, 0) << p.program;
+        EXPECT_EQ(r.out, p.pred + p.popripojeni + p.zaver) << p.program;
+        EXPECT_EQ(r.err, "") << p.program;
+        EXPECT_EQ(zarizenitest::prijato(s), bajty(p.zprava)) << p.program;
+    }
+    close(s);
+}
+
+TEST_F(Klient, TooLongTextIsStillSent) {
+    int s = zarizenitest::posluchac();
+    std::string w100(100, 'a'), w60(60, 'b');
+    harness::result r = spust("txtcell", {"777123456", w100, w60});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(
+        r.out,
+        "cislo je --777123456-- \n\nJe to moc dlouhe - orezavam \nSMS odeslana do Zarizeni \n\n");
+    EXPECT_EQ(zarizenitest::prijato(s), bajty(std::string("P777123456\0", 11) + w100 + " "));
+    close(s);
+}
+
+// The texts themselves are checked with the programs' functions; here, that
+// the programs end before any socket exists.
+TEST_F(Klient, RefusalsAndUsageNeverConnect) {
+    int s = zarizenitest::posluchac();
+    struct odmitnuti {
+        std::vector<std::string> argv;
+        int status;
+    };
+    const std::vector<odmitnuti> v = {
+        {{"txtcell"}, 0},
+        {{"txtcell", "777123456"}, 0},
+        {{"txtcell", "+420777123", "a"}, 0},
+        {{"txtcell", "7771234", "a"}, 0},
+        {{"txtcell", "77712a456", "a"}, 0},
+        {{"txtany"}, 0},
+        {{"txtany", "12345"}, 0},
+        {{"modemline"}, 0},
+        {{"lcdline"}, 0},
+        {{"boilertemp"}, 0},
+        {{"boilertemp", "76"}, 1},
+        {{"boilertemp", "-3"}, 1},
+        {{"boilervolt"}, 0},
+        {{"boilervolt", "241"}, 1},
+        {{"loglevel"}, 0},
+    };
+    for (const odmitnuti &o : v) {
+        harness::result r = spust(o.argv[0], {o.argv.begin() + 1, o.argv.end()});
+        EXPECT_EQ(r.status, o.status) << o.argv.size() << " " << o.argv[0];
+        EXPECT_NE(r.out, "") << o.argv[0];
+        EXPECT_EQ(r.out.find("koncim"), std::string::npos) << r.out;
+        EXPECT_EQ(zarizenitest::prijato(s), std::nullopt) << o.argv[0] << " " << r.out;
+    }
+    close(s);
+}
+
+TEST_F(Klient, NoSocketFileEndsWithTwoAndErrno2) {
+    for (const pripad &p : pripady()) {
+        harness::result r = spust(p);
+        EXPECT_EQ(r.status, 2) << p.program;
+        EXPECT_EQ(r.out, p.pred + seerrno(2)) << p.program;
+    }
+}
+
+TEST_F(Klient, SocketFileWithoutListenerEndsWithTwoAndErrno111) {
+    int s = zarizenitest::posluchac(false);
+    for (const pripad &p : pripady()) {
+        harness::result r = spust(p);
+        EXPECT_EQ(r.status, 2) << p.program;
+        EXPECT_EQ(r.out, p.pred + seerrno(111)) << p.program;
+    }
+    close(s);
+}
+
+TEST_F(Klient, RefusedSocketEndsWithOne) {
+    int s = zarizenitest::posluchac();
+    harness::refusesockets(opt, 0);
+    for (const pripad &p : pripady()) {
+        harness::result r = spust(p);
+        EXPECT_EQ(r.status, 1) << p.program;
+        EXPECT_EQ(r.out, p.pred + "nelze otevrit socket AF_UNIX  -  koncim \n") << p.program;
+        EXPECT_EQ(zarizenitest::prijato(s), std::nullopt) << p.program;
+    }
+    close(s);
+}
+
+// A device server gone between the connection and the write: the write
+// fails with EPIPE; the client neither dies of SIGPIPE nor claims success.
+TEST_F(Klient, FailedWriteEndsWithThreeWithoutTheClosingText) {
+    int s = zarizenitest::posluchac();
+    harness::preload(opt, FAILSEND_LIB);
+    opt.env.push_back("FAILSEND=epipe");
+    for (const pripad &p : pripady()) {
+        harness::result r = spust(p);
+        EXPECT_EQ(r.status, 3) << p.program;
+        EXPECT_EQ(r.out, p.pred + p.popripojeni + zapis) << p.program;
+        EXPECT_EQ(zarizenitest::prijato(s), bajty("")) << p.program;
+    }
+    close(s);
+}
+
+TEST_F(Klient, ShortWritesAreCompleted) {
+    int s = zarizenitest::posluchac();
+    harness::preload(opt, FAILSEND_LIB);
+    opt.env.push_back("FAILSEND=short");
+    for (const pripad &p : pripady()) {
+        harness::result r = spust(p);
+        EXPECT_EQ(r.status, 0) << p.program;
+        EXPECT_EQ(r.out, p.pred + p.popripojeni + p.zaver) << p.program;
+        EXPECT_EQ(zarizenitest::prijato(s), bajty(p.zprava)) << p.program;
+    }
+    std::string w250(250, 'A');
+    EXPECT_EQ(spust("modemline", {w250}).status, 0);
+    EXPECT_EQ(zarizenitest::prijato(s),
+              bajty(std::string("G\xfb\x03") + w250 + std::string(1, '\0')));
+    close(s);
+}
+
+} // namespace
