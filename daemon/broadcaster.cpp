@@ -15,7 +15,8 @@
 
 namespace {
 
-constexpr long rozestup = 20000000; // 20 ms between the modules of one cycle
+constexpr long rozestup = 20000000;         // 20 ms between the modules of one cycle
+constexpr long nejmensirozestup = 10000000; // and never less than 10 ms
 
 // Sleeps until the given instant of the real-time clock. An absolute wake-up
 // does not drift with the time spent before the call, and a slack of 1 ns
@@ -30,6 +31,19 @@ std::timespec plus(std::timespec t, long ns) {
     t.tv_sec += t.tv_nsec / 1000000000;
     t.tv_nsec %= 1000000000;
     return t;
+}
+
+// When the module after slot i gets its command: 20 ms per slot after the
+// cycle's instant, so that lateness does not add up, but never sooner than
+// 10 ms after this send, so that a cycle that started late still keeps the
+// modules apart.
+std::timespec dalsislot(std::timespec cil, int i) {
+    std::timespec plan = plus(cil, rozestup * (i + 1)), ted{};
+    clock_gettime(CLOCK_REALTIME, &ted);
+    std::timespec pauza = plus(ted, nejmensirozestup);
+    bool pozdeji = pauza.tv_sec > plan.tv_sec ||
+                   (pauza.tv_sec == plan.tv_sec && pauza.tv_nsec > plan.tv_nsec);
+    return pozdeji ? pauza : plan;
 }
 
 } // namespace
@@ -76,13 +90,17 @@ void posilamcas() {
         spido(cil);
 
         clock_gettime(CLOCK_REALTIME, &ted);
-        std::printf("posilamcas:  je  %7.2f  milisec  a cas je %10d \n ",
-                    static_cast<double>(ted.tv_nsec / 1000) / 1000.0, static_cast<int>(ted.tv_sec));
         for (int i = 0; i < konpolemod; ++i) {
             auto prikaz = sestavprikaz(static_cast<std::uint8_t>(casovyprikaz(i)), ted.tv_sec);
             posliUDP(i, prikaz.data(), static_cast<int>(prikaz.size()));
+            // The console line reports the instant read before the sends; it
+            // is written after the first one, so that it never delays it.
+            if (i == 0)
+                std::printf("posilamcas:  je  %7.2f  milisec  a cas je %10d \n ",
+                            static_cast<double>(ted.tv_nsec / 1000) / 1000.0,
+                            static_cast<int>(ted.tv_sec));
             hlidejmodul(i);
-            spido(plus(cil, rozestup * (i + 1)));
+            spido(dalsislot(cil, i));
         }
     }
     zapisdologu(true, "Vlakno posilamcas konci \n");

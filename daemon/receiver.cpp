@@ -5,10 +5,12 @@
 #include "log.hpp"
 #include "tables.hpp"
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <netinet/in.h>
-#include <string>
 #include <sys/select.h>
 #include <sys/socket.h>
 
@@ -17,30 +19,40 @@ namespace {
 // Used by the receive thread alone.
 std::uint8_t poslednistav = 0;
 
-// "Prislo:  " and every byte as " %02x ", built whole so that the line is
-// written in one piece beside the broadcaster's console output.
-void vypispaket(std::span<const std::uint8_t> data) {
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string radek = "Prislo:  ";
-    radek.reserve(radek.size() + 4 * data.size() + 2);
-    for (std::uint8_t b : data) {
-        const char bajt[] = {' ', hex[b >> 4], hex[b & 15], ' '};
-        radek.append(bajt, sizeof bajt);
-    }
-    radek += " \n";
-    std::fwrite(radek.data(), 1, radek.size(), stdout);
+// At most this many datagrams are read one after another before the stop
+// flag is looked at again.
+constexpr int nejvicenaraz = 64;
+
+__attribute__((format(printf, 2, 3))) void pripis(std::string &konzole, const char *format, ...) {
+    char text[128];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    konzole.append(text, static_cast<std::size_t>(std::clamp(n, 0, int{sizeof text} - 1)));
 }
 
-void zapamatujtmr1(modul &m, int hodnota) {
+// "Prislo:  " and every byte as " %02x ", a space and the line end.
+void vypispaket(std::span<const std::uint8_t> data, std::string &konzole) {
+    static constexpr char hex[] = "0123456789abcdef";
+    konzole += "Prislo:  ";
+    for (std::uint8_t b : data) {
+        const char bajt[] = {' ', hex[b >> 4], hex[b & 15], ' '};
+        konzole.append(bajt, sizeof bajt);
+    }
+    konzole += " \n";
+}
+
+void zapamatujtmr1(modul &m, int hodnota, std::string &konzole) {
     for (std::size_t i = 0; i + 1 < m.tmr1.size(); ++i)
         m.tmr1[i] = m.tmr1[i + 1].load();
     m.tmr1[4] = hodnota;
     if (m.odpocet > 0)
         --m.odpocet;
     if (m.odpocet == 0)
-        std::printf("\n %d  %d  %d  %d  %d \n", m.tmr1[0].load(), m.tmr1[1].load(),
-                    m.tmr1[2].load(), m.tmr1[3].load(), m.tmr1[4].load());
-    std::printf("TMR1 = %5d \n", hodnota);
+        pripis(konzole, "\n %d  %d  %d  %d  %d \n", m.tmr1[0].load(), m.tmr1[1].load(),
+               m.tmr1[2].load(), m.tmr1[3].load(), m.tmr1[4].load());
+    pripis(konzole, "TMR1 = %5d \n", hodnota);
 }
 
 bool cekejnapaket() {
@@ -52,6 +64,30 @@ bool cekejnapaket() {
     if (n < 0)
         zapisdologu(true, "prijemUDP: Nejaka chyba pri volani select  \n");
     return n > 0;
+}
+
+// Reads and handles the datagrams waiting on the socket, at most
+// nejvicenaraz of them; their console text is written in one piece at the
+// end, whole lines only, so it never tears against the time sender's lines.
+void prectidavku(std::string &konzole) {
+    std::uint8_t buf[delkaprijmu];
+    for (int i = 0; i < nejvicenaraz; ++i) {
+        sockaddr_in od{};
+        socklen_t delka = sizeof od;
+        ssize_t n =
+            recvfrom(prijsock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&od), &delka);
+        if (n < 0) {
+            // The first read follows a wait that saw a datagram; later ones
+            // just find the socket empty.
+            if (i == 0 || errno != EAGAIN) // EWOULDBLOCK is EAGAIN on Linux
+                zapisdologu(true, "prijemUDP - problem s prijetim paketu - \n");
+            break;
+        }
+        zpracujpaket(od.sin_addr.s_addr, {buf, static_cast<std::size_t>(n)}, konzole);
+    }
+    std::fwrite(konzole.data(), 1, konzole.size(), stdout);
+    std::fflush(stdout);
+    konzole.clear();
 }
 
 } // namespace
@@ -72,7 +108,8 @@ void dekodujcosestalo(int modul, std::span<const std::uint8_t> data) {
         zapisdologu(true, text.c_str());
 }
 
-void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data) {
+void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
+                  std::string &konzole) {
     char adresa[INET_ADDRSTRLEN];
     inet_ntop(AF_INET, &odesilatel, adresa, sizeof adresa);
     int cislo = najdimodul(odesilatel);
@@ -83,16 +120,16 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data) 
         return;
     }
     modul &m = polemod[static_cast<std::size_t>(cislo)];
-    vypispaket(data);
+    vypispaket(data, konzole);
     dekodujcosestalo(cislo, data);
 
     stavmodulu s = ctistav(data);
     if (s.typ == 1 || s.typ == 4) {
-        zapamatujtmr1(m, s.hodnota);
+        zapamatujtmr1(m, s.hodnota, konzole);
     } else if (s.typ == 9) {
         m.defpr1 = s.hodnota;
         zapisdologuf(true, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
-        std::printf("modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
+        pripis(konzole, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
     }
 
     if (m.hlidac.exchange(10) == 0)
@@ -101,28 +138,26 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data) 
     if (s.status == poslednistav)
         return;
     poslednistav = s.status;
-    std::printf("\nstavmodulu je %2x \n ", s.status);
+    pripis(konzole, "\nstavmodulu je %2x \n ", s.status);
     if (s.status & 0x40)
         zapisdologuf(true, "cas modulu %02d %s   souhlasi s PC \n", cislo, adresa);
     else
         zapisdologuf(true, "cas modulu %02d %s nesouhlasi s PC \n", cislo, adresa);
 }
 
+void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data) {
+    std::string konzole;
+    zpracujpaket(odesilatel, data, konzole);
+    std::fwrite(konzole.data(), 1, konzole.size(), stdout);
+}
+
 void prijemUDP() {
     nulujstav();
-    std::uint8_t buf[delkaprijmu];
+    std::string konzole;
+    konzole.reserve(nejvicenaraz * 128);
     while (!koncime) {
-        if (!cekejnapaket())
-            continue;
-        sockaddr_in od{};
-        socklen_t delka = sizeof od;
-        ssize_t n =
-            recvfrom(prijsock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&od), &delka);
-        if (n < 0) {
-            zapisdologu(true, "prijemUDP - problem s prijetim paketu - \n");
-            continue;
-        }
-        zpracujpaket(od.sin_addr.s_addr, {buf, static_cast<std::size_t>(n)});
+        if (cekejnapaket())
+            prectidavku(konzole);
     }
     zapisdologu(true, "Vlakno prijemUDP skoncilo \n");
 }

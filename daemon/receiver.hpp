@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 // Thread body of the receive thread; returns when koncime is set.
 void prijemUDP();
@@ -12,6 +13,9 @@ void prijemUDP();
 // report, keeps its reading or DEFPR1 value, resets its watchdog and reports
 // a change of the status byte.
 void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data);
+// The same with the console text appended to `konzole` instead of printed.
+void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
+                  std::string &konzole);
 
 // Logs the reset report of a datagram from module `modul`, unless it has
 // nothing to report.

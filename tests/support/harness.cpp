@@ -8,15 +8,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <regex>
-#include <sched.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/ioctl.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -36,17 +32,6 @@ namespace {
 void check(bool ok, const std::string &what) {
     if (!ok)
         fail(what);
-}
-
-void bringuploopback() {
-    int s = socket(AF_INET, SOCK_DGRAM, 0);
-    check(s >= 0, "socket for loopback");
-    ifreq ifr{};
-    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
-    check(ioctl(s, SIOCGIFFLAGS, &ifr) == 0, "SIOCGIFFLAGS lo");
-    ifr.ifr_flags = static_cast<short>(ifr.ifr_flags | IFF_UP);
-    check(ioctl(s, SIOCSIFFLAGS, &ifr) == 0, "SIOCSIFFLAGS lo");
-    close(s);
 }
 
 bool under(const std::string &path, const std::string &dir) {
@@ -72,23 +57,6 @@ int decode(int wstatus) {
 }
 
 } // namespace
-
-std::string sandbox() {
-    for (const char *masked : {"/var/log", "/home"})
-        if (under(KAMNAR_BIN_DIR, masked))
-            throw std::runtime_error(std::string("the build tree must not lie under ") + masked);
-    check(unshare(CLONE_NEWNS | CLONE_NEWNET) == 0, "unshare (tests must run as root)");
-    check(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0, "make / private");
-    for (const char *dir : {"/var/log", "/home"}) {
-        mkdir(dir, 0755);
-        check(mount("kamnar-test", dir, "tmpfs", 0, "mode=0755") == 0,
-              std::string("tmpfs over ") + dir);
-    }
-    bringuploopback();
-    std::string work = "/home/test-work";
-    check(mkdir(work.c_str(), 0755) == 0, "mkdir " + work);
-    return work;
-}
 
 std::string bin(const std::string &name) {
     return std::string(KAMNAR_BIN_DIR) + "/" + name;

@@ -1,6 +1,8 @@
-// Test support: a private sandbox for the system's fixed paths and ports, and
-// running the built programs with their output and exit status collected.
+// Test support: the sandbox (sandbox.hpp), and running the built programs
+// with their output and exit status collected.
 #pragma once
+
+#include "sandbox.hpp"
 
 #include <chrono>
 #include <ctime>
@@ -10,12 +12,6 @@
 #include <vector>
 
 namespace harness {
-
-// Moves the calling thread into its own mount and network namespace: tmpfs
-// over /var/log and /home, loopback up (127.0.0.0/8 all local). Returns a new
-// empty working directory inside that sandbox. Children started afterwards
-// inherit it; the host's files and ports are never touched.
-std::string sandbox();
 
 // Full path of a built program (build/bin/NAME).
 std::string bin(const std::string &name);

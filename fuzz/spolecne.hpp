@@ -1,0 +1,30 @@
+// What every fuzz target shares: its own private sandbox, entered once at
+// start-up, the event log kept short, and the check of an invariant.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Enters a private mount and network namespace (tmpfs over /var/log, /home
+// and /srv, loopback up), sets the local time zone and sends the console output
+// of the code under test to /dev/null. Called from LLVMFuzzerInitialize.
+void pripravfuzz();
+
+// Empties the event log, so that it holds only the entries of one input.
+void nulujlog();
+
+// The event log as it is now.
+std::string ctilog();
+
+// Writes bytes to a file, replacing it.
+void zapissoubor(const char *cesta, const void *data, std::size_t delka);
+
+// A broken invariant: reports it on standard error and aborts, which
+// libFuzzer records as a finding together with the input.
+[[noreturn]] void poruseno(const char *soubor, int radek, const char *podminka);
+
+#define INVARIANT(podminka)                                                                        \
+    do {                                                                                           \
+        if (!(podminka))                                                                           \
+            poruseno(__FILE__, __LINE__, #podminka);                                               \
+    } while (0)

@@ -1,0 +1,264 @@
+// The running daemon under faults and load, with stand-in modules on loopback
+// addresses inside the test's sandbox: floods of status datagrams, a log that
+// vanishes or cannot be opened, bursts of SIGINT, garbage of every length and
+// a full configuration under traffic. Every loop is bounded in count and time;
+// the long versions with figures are bench/daemon.
+#include "datagram.hpp"
+#include "harness.hpp"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <random>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using harness::maskprefixes;
+using namespace std::chrono_literals;
+
+const std::string stopbanner = "<T>Program kamnar radne skoncil \n\n";
+
+std::size_t count(const std::string &text, const std::string &what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+std::vector<unsigned char> status(int type, int stat, int cause, int value) {
+    auto b = sestavstav({static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(stat),
+                         static_cast<std::uint8_t>(cause), 0, 0, 1700000000,
+                         static_cast<std::uint16_t>(value)});
+    return {b.begin(), b.end()};
+}
+
+// Sends without waiting for the daemon and without failing on a full queue:
+// a flood is allowed to lose datagrams.
+bool sendquick(int sock, const std::vector<unsigned char> &bytes) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(15150);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return sendto(sock, bytes.data(), bytes.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&a),
+                  sizeof a) >= 0;
+}
+
+class Faults : public ::testing::Test {
+  protected:
+    std::string work;
+    harness::options opt;
+    harness::process daemon;
+    std::vector<int> socks;
+
+    void SetUp() override {
+        work = harness::sandbox();
+        opt.cwd = work;
+        opt.env = {"TZ=Europe/Prague"};
+        opt.timeout = 60s;
+        mkdir("/home/kamnar", 0755);
+        harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
+    }
+    void TearDown() override {
+        if (daemon.pid > 0)
+            harness::finish(daemon, SIGKILL);
+        for (int s : socks)
+            close(s);
+    }
+    // A stand-in module socket on a loopback address (socks[i] in call order).
+    int module(const std::string &address) {
+        socks.push_back(harness::fakemodule(address));
+        return socks.back();
+    }
+    void start(const std::string &conf) {
+        harness::writefile(work + "/kamnar.conf", conf);
+        daemon = harness::start({harness::bin("kamnar")}, opt);
+        ASSERT_TRUE(
+            harness::waitfor([] { return logged("<T>skoncil jsem pousteni vlaken --\n"); }));
+    }
+    // The orderly stop: exit 0, the stop banner last and once.
+    void stopsinorder() {
+        harness::result r = harness::finish(daemon, SIGINT);
+        EXPECT_EQ(r.status, 0);
+        std::string log = maskprefixes(harness::logtext());
+        EXPECT_TRUE(log.ends_with(" \n\n" + stopbanner)) << log.substr(log.size() - 300);
+        EXPECT_EQ(count(log, stopbanner), 1u);
+    }
+    // A DEFPR1 value sent by the module reaches the daemon's table: the
+    // module's time commands switch from 8 to 2 (at most three cycles).
+    void answersdefpr1(int sock) {
+        // Sent again every half second: right after a flood the daemon's
+        // receive queue may still be full and drop it, as the network may.
+        // The console, not the log, shows it: that holds while the log cannot
+        // be opened.
+        const std::string shown = "modul  0 - prisla hodnota DEFPR1 672 \n";
+        bool seen = false;
+        for (int i = 0; i < 120 && !seen; ++i) {
+            harness::sendstatus(sock, status(9, 0x40, nicnoveho, 0x2A0));
+            seen = harness::waitfor(
+                [&] { return harness::output(daemon).find(shown) != std::string::npos; }, 500ms);
+        }
+        ASSERT_TRUE(seen) << "the daemon never took the DEFPR1 value";
+        harness::command c;
+        for (int i = 0; i < 3 && (c.bytes.empty() || c.bytes[0] != 2); ++i)
+            ASSERT_TRUE(harness::receive(sock, c, 15s)) << "no time command";
+        EXPECT_EQ(c.bytes.at(0), 2);
+    }
+    static bool logged(const std::string &text) {
+        return maskprefixes(harness::logtext()).find(text) != std::string::npos;
+    }
+};
+
+TEST_F(Faults, FloodFromKnownAndUnknownAddressesLeavesTheDaemonResponsive) {
+    int known = module("127.0.0.2");
+    int stranger = module("127.0.0.9");
+    start("[127.0.0.2]\n1 a.ics\n");
+    // Up to 20000 datagrams within at most 3 s, alternately known and unknown.
+    auto b = status(1, 0x40, nicnoveho, 7);
+    auto until = std::chrono::steady_clock::now() + 3s;
+    int sent = 0;
+    for (int i = 0; i < 20000 && std::chrono::steady_clock::now() < until; ++i)
+        sent += sendquick(i % 2 ? stranger : known, b) ? 1 : 0;
+    EXPECT_GT(sent, 0);
+    answersdefpr1(known);
+    std::string log = maskprefixes(harness::logtext());
+    EXPECT_GT(count(log, "prisel paket z adresy 127.0.0.9 , ktera neni v konfiguracnim file"), 0u);
+    EXPECT_EQ(log.find("neodpovida"), std::string::npos);
+    stopsinorder();
+}
+
+TEST_F(Faults, LogDeletedThenUnopenableThenBackMidRun) {
+    int known = module("127.0.0.2");
+    int stranger = module("127.0.0.9");
+    start("[127.0.0.2]\n1 a.ics\n");
+    const std::string entry =
+        "<T>prijemUDP - prisel paket z adresy 127.0.0.9 , ktera neni v konfiguracnim file !!! \n";
+
+    // Deleted: the next entry makes a new log with that entry alone.
+    ASSERT_EQ(unlink("/var/log/kamnar.log"), 0);
+    harness::sendstatus(stranger, {1});
+    ASSERT_TRUE(harness::waitfor([&] { return logged(entry); }, 10s));
+    EXPECT_EQ(maskprefixes(harness::logtext()), entry);
+
+    // A directory in its place: entries are dropped, the work goes on.
+    ASSERT_EQ(unlink("/var/log/kamnar.log"), 0);
+    ASSERT_EQ(mkdir("/var/log/kamnar.log", 0755), 0);
+    harness::sendstatus(stranger, {1});
+    answersdefpr1(known);
+
+    // Removed again: entries resume.
+    ASSERT_EQ(rmdir("/var/log/kamnar.log"), 0);
+    harness::sendstatus(stranger, {1});
+    ASSERT_TRUE(harness::waitfor([&] { return logged(entry); }, 10s));
+    EXPECT_EQ(maskprefixes(harness::logtext()), entry) << "nothing of the blind phase survives";
+    stopsinorder();
+}
+
+TEST_F(Faults, BurstOfSigintsGivesOneOrderlyStop) {
+    module("127.0.0.2");
+    start("[127.0.0.2]\n1 a.ics\n");
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(kill(daemon.pid, SIGINT), 0);
+    // More of them all through the stop, until the banner is written.
+    for (int i = 0; i < 400 && !logged(stopbanner); ++i) {
+        kill(daemon.pid, SIGINT);
+        std::this_thread::sleep_for(50ms);
+    }
+    stopsinorder();
+    std::string log = maskprefixes(harness::logtext());
+    EXPECT_EQ(count(log, "<T>Prisel signal HUP \n"), 1u);
+    EXPECT_EQ(count(log, "<T>Vlakno prijemUDP skoncilo \n"), 1u);
+    EXPECT_EQ(count(log, "<T>Vlakno posilamcas konci \n"), 1u);
+}
+
+// The console dumps of the datagrams, in order: the number of bytes each shows.
+std::vector<std::size_t> dumps(const std::string &out) {
+    std::vector<std::size_t> sizes;
+    const std::string head = "Prislo:  ";
+    for (std::size_t at = out.find(head); at != std::string::npos; at = out.find(head, at + 1)) {
+        std::size_t end = out.find(" \n", at + head.size());
+        // " xx " per byte, then " \n".
+        sizes.push_back(end == std::string::npos ? 0 : (end - at - head.size()) / 4);
+    }
+    return sizes;
+}
+
+TEST_F(Faults, ModuleAnsweringWithGarbageOfEveryLength) {
+    int known = module("127.0.0.2");
+    start("[127.0.0.2]\n1 a.ics\n");
+    std::mt19937 random(8);
+    const std::size_t longest = 1500;
+    for (std::size_t n = 0; n <= longest; ++n) {
+        std::vector<unsigned char> garbage(n);
+        for (unsigned char &c : garbage)
+            c = static_cast<unsigned char>(random());
+        harness::sendstatus(known, garbage);
+        // Paced in groups of 50, so that the receive queue never overflows.
+        if (n % 50 == 49 || n == longest) {
+            ASSERT_TRUE(harness::waitfor(
+                [&] { return dumps(harness::output(daemon)).size() == n + 1; }, 30s))
+                << "the daemon fell behind at length " << n;
+        }
+    }
+    std::vector<std::size_t> sizes = dumps(harness::output(daemon));
+    ASSERT_EQ(sizes.size(), longest + 1);
+    for (std::size_t n = 0; n <= longest; ++n)
+        ASSERT_EQ(sizes[n], std::min<std::size_t>(n, delkaprijmu)) << "datagram of length " << n;
+    answersdefpr1(known);
+    stopsinorder();
+}
+
+TEST_F(Faults, ThirtyOneCalendarsAndThirtyModulesUnderFullTraffic) {
+    // 30 sections with one calendar each, and a 31st calendar whose module
+    // (127.0.0.32) gets no slot: it is a stranger to the receiver.
+    std::string conf;
+    for (int m = 0; m < 31; ++m)
+        conf += "[127.0.0." + std::to_string(m + 2) + "]\n" + std::to_string(m) + " a.ics\n";
+    for (int m = 0; m < 31; ++m)
+        module("127.0.0." + std::to_string(m + 2));
+    start(conf);
+
+    auto cycle = [&](int expected) {
+        std::vector<harness::command> got(30);
+        for (std::size_t m = 0; m < 30; ++m) {
+            ASSERT_TRUE(harness::receive(socks[m], got[m], 15s)) << "module " << m;
+            ASSERT_EQ(got[m].bytes.size(), 6u);
+            EXPECT_EQ(got[m].bytes[0], expected) << "module " << m;
+            // The answer, a TMR1 reading and the DEFPR1 value at once.
+            harness::sendstatus(socks[m], status(1, 0x40, nicnoveho, static_cast<int>(m)));
+            harness::sendstatus(socks[m], status(9, 0x40, nicnoveho, static_cast<int>(m) + 1));
+        }
+        for (std::size_t m = 1; m < 30; ++m) {
+            EXPECT_TRUE(
+                std::equal(got[m].bytes.begin() + 2, got[m].bytes.end(), got[0].bytes.begin() + 2))
+                << "one time value per cycle";
+            EXPECT_GT(got[m].stamp.tv_sec * 1000000000L + got[m].stamp.tv_nsec,
+                      got[m - 1].stamp.tv_sec * 1000000000L + got[m - 1].stamp.tv_nsec)
+                << "slot order";
+        }
+        harness::sendstatus(socks[30], status(1, 0x40, nicnoveho, 1));
+    };
+    cycle(8);
+    cycle(2);
+    harness::command none;
+    EXPECT_FALSE(harness::receive(socks[30], none, 100ms))
+        << "the 31st calendar's module has no slot";
+    stopsinorder();
+
+    std::string log = maskprefixes(harness::logtext());
+    EXPECT_NE(log.find("      127.0.0.32  30 /home/kamnar/a.ics \n"), std::string::npos);
+    EXPECT_NE(log.find(" 29 --      127.0.0.31  \n"), std::string::npos);
+    EXPECT_EQ(log.find(" 30 --"), std::string::npos);
+    EXPECT_EQ(log.find("neodpovida"), std::string::npos);
+    EXPECT_EQ(count(log, "prisel paket z adresy 127.0.0.32 "), 2u);
+    for (int m = 0; m < 30; ++m) {
+        char line[64];
+        std::snprintf(line, sizeof line, "<T>modul %2d - prisla hodnota DEFPR1 %d \n", m, m + 1);
+        EXPECT_EQ(count(log, line), 2u) << line;
+    }
+}
+
+} // namespace
