@@ -91,10 +91,9 @@ class Terminal : public ::testing::Test {
 
     void start() {
         std::vector<std::string> args;
-        std::istringstream words(KAMNAR_EMULATOR);
-        for (std::string w; std::getline(words, w, ';');)
-            if (!w.empty())
-                args.push_back(w);
+        std::istringstream words(KAMNAR_EMULATOR); // its words, separated by blanks
+        for (std::string w; words >> w;)
+            args.push_back(w);
         args.push_back(harness::bin("vlakna"));
         std::vector<char *> argv;
         for (std::string &a : args)
