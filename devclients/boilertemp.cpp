@@ -2,11 +2,15 @@
 // value is three times the temperature.
 #include "klienti.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 int ctidesitkove(const char *slovo) {
+    std::array<char, 10> devet{};
+    std::string_view s = prvnichdevet(slovo);
+    std::copy(s.begin(), s.end(), devet.begin());
     // Nine characters cannot overflow an int, so atoi is safe here.
-    return std::atoi(prvnichdevet(slovo).c_str());
+    return std::atoi(devet.data());
 }
 
 prikaz boilertemp(argumenty a) {

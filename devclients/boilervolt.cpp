@@ -5,7 +5,7 @@
 prikaz boilervolt(argumenty a) {
     prikaz p;
     if (a.empty()) {
-        p.vypis = "Musi nasledovat jedno cislo 0 - 240 , posila se primo do BOILERTEMP \n";
+        p.vypis += "Musi nasledovat jedno cislo 0 - 240 , posila se primo do BOILERTEMP \n";
         p.konec = 0;
         return p;
     }

@@ -4,7 +4,7 @@
 prikaz lcdline(argumenty a) {
     prikaz p;
     if (a.empty()) {
-        p.vypis = "Musi nasledovat to, co se ma napsat na displej - max 16 znaku \n";
+        p.vypis += "Musi nasledovat to, co se ma napsat na displej - max 16 znaku \n";
         p.konec = 0;
         return p;
     }

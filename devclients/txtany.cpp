@@ -13,7 +13,7 @@ prikaz txtany(argumenty a) {
         return p;
     }
     if (a.size() == 1) {
-        p.vypis = "No jo, ale chybi text ! \n";
+        p.vypis += "No jo, ale chybi text ! \n";
         p.konec = 0;
         return p;
     }

@@ -21,8 +21,8 @@ prikaz txtcell(argumenty a) {
     if (a.size() == 1)
         return konci(p, "No jo, ale chybi text ! \n");
 
-    std::string cislo = prvnichdevet(a[0]);
-    pripis(p.vypis, "cislo je --%s-- \n", cislo.c_str());
+    std::string_view cislo = prvnichdevet(a[0]);
+    pripis(p.vypis, "cislo je --%.*s-- \n", static_cast<int>(cislo.size()), cislo.data());
     if (cislo.empty() || (cislo[0] != '6' && cislo[0] != '7'))
         return konci(p, "Cislo musi zacinat 6 nebo 7 \n");
     if (cislo.size() < 9)

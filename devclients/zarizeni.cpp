@@ -51,8 +51,8 @@ struct deskriptor {
     }
 };
 
-void tisk(const std::string &text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+void tisk(const konzole &text) {
+    std::fwrite(text.znaky.data(), 1, text.delka, stdout);
 }
 
 // Writes the whole message: a short write is completed, and a peer that has
@@ -91,7 +91,7 @@ int provedprikaz(const prikaz &p) {
                     chyba);
         return 2;
     }
-    tisk(p.popripojeni);
+    std::fputs(p.popripojeni, stdout);
     if (!zapisvse(s.fd, p.data)) {
         int chyba = errno;
         std::printf("Nepodarilo se zapsat do socketu %s errno je %d  -  koncim \n ", cestasocketu,
@@ -99,37 +99,30 @@ int provedprikaz(const prikaz &p) {
         return 3;
     }
     s.zavri();
-    tisk(p.zaver);
+    std::fputs(p.zaver, stdout);
     return 0;
 }
 
-void pripis(std::string &text, const char *format, ...) {
+void pripis(konzole &text, const char *format, ...) {
+    // Room for the characters that may still come and vsnprintf's NUL.
+    std::size_t misto = text.znaky.size() - text.delka;
     va_list args;
     va_start(args, format);
-    va_list znovu;
-    va_copy(znovu, args);
-    int delka = std::vsnprintf(nullptr, 0, format, args);
+    int delka = std::vsnprintf(text.znaky.data() + text.delka, misto, format, args);
     va_end(args);
-    if (delka > 0) {
-        std::size_t zacatek = text.size();
-        text.resize(zacatek + static_cast<std::size_t>(delka) + 1);
-        std::vsnprintf(text.data() + zacatek, static_cast<std::size_t>(delka) + 1, format, znovu);
-        text.pop_back(); // the terminating NUL of vsnprintf
-    }
-    va_end(znovu);
+    if (delka > 0)
+        text.delka += std::min(static_cast<std::size_t>(delka), misto - 1);
 }
 
-std::string prvnichdevet(const char *slovo) {
-    return std::string(slovo, strnlen(slovo, 9));
+std::string_view prvnichdevet(const char *slovo) {
+    return {slovo, strnlen(slovo, 9)};
 }
 
 bool pridejslova(zprava &z, argumenty slova, std::size_t limit) {
     for (const char *slovo : slova) {
         std::size_t delka = std::strlen(slovo);
-        if (z.size() + delka > limit)
+        if (z.size() + delka > limit || !z.pridej(std::string_view(slovo, delka)) || !z.pridej(' '))
             return false;
-        z.insert(z.end(), slovo, slovo + delka);
-        z.push_back(' ');
     }
     return true;
 }
@@ -138,17 +131,16 @@ namespace {
 
 // 'P' and the number field: the first nine characters, blank-padded.
 void hlavickasms(zprava &z, std::string_view cislo) {
-    z.assign({prikazsms});
-    z.insert(z.end(), cislo.begin(),
-             cislo.begin() + static_cast<long>(std::min<std::size_t>(cislo.size(), 9)));
-    z.resize(10, ' ');
+    z = {prikazsms};
+    for (std::size_t i = 0; i < 9; ++i)
+        z.pridej(i < cislo.size() ? static_cast<std::uint8_t>(cislo[i]) : ' ');
 }
 
 } // namespace
 
 bool zpravasms(zprava &z, std::string_view cislo, argumenty slova) {
     hlavickasms(z, cislo);
-    z.push_back(0x00);
+    z.pridej(0x00);
     return pridejslova(z, slova, limitsms);
 }
 
@@ -168,10 +160,10 @@ bool zpravaradku(zprava &z, std::uint8_t lead, std::uint8_t konstanta, std::size
                  argumenty slova) {
     // Two blanks hold the places of n and the constant; they count in the
     // length that the word rule looks at.
-    z.assign({lead, ' ', ' '});
+    z = {lead, ' ', ' '};
     bool cele = pridejslova(z, slova, limit);
     if (z.size() == 3)
-        z.push_back(' '); // empty text: only the closing 0x00, counted in n
+        z.pridej(' '); // empty text: only the closing 0x00, counted in n
     z[1] = static_cast<std::uint8_t>(z.size() - 3);
     z[2] = konstanta;
     z.back() = 0x00;

@@ -2,16 +2,22 @@
 // stream connection per command, one message written, nothing read back.
 // Every client checks its command line and builds its message with the pure
 // functions below, then hands the result to provedprikaz.
+//
+// A client's whole run is short: loading the C++ runtime library alone
+// would take about as long again. So the clients use nothing of it: messages
+// and console texts live in fixed buffers, only header-only pieces of the
+// standard library are used (std::array, std::span, std::string_view,
+// std::optional), and the client code is built without exceptions and RTTI,
+// so that the programs need the C library alone.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
-#include <string>
 #include <string_view>
-#include <vector>
 
 // Where the device server listens; fixed, there is no setting to change it.
 inline constexpr const char *cestasocketu = "/home/system/zarizeni/komsock";
@@ -36,17 +42,98 @@ inline constexpr std::size_t limitsms = 167;
 inline constexpr std::size_t limitgsm = 253;
 inline constexpr std::size_t limitdispleje = 19;
 
-using zprava = std::vector<std::uint8_t>;
+// The longest message: a modem line of 250 characters with its head and
+// closing 0x00. The word rules never let a message grow past it.
+inline constexpr std::size_t nejdelsizprava = limitgsm + 1;
+static_assert(limitsms < nejdelsizprava && limitdispleje < nejdelsizprava);
+
+// One command message, built byte by byte in a fixed buffer. It reads like
+// a byte sequence (data, size, begin, end, indexing), so a std::span of
+// bytes takes it as it is.
+struct zprava {
+    using value_type = std::uint8_t;
+    using const_iterator = const std::uint8_t *;
+
+    std::array<std::uint8_t, nejdelsizprava> bajty{};
+    std::size_t delka = 0;
+
+    zprava() = default;
+    zprava(std::initializer_list<std::uint8_t> b) {
+        for (std::uint8_t x : b)
+            pridej(x);
+    }
+
+    // Adds at the end; false (and nothing added) when it does not fit.
+    bool pridej(std::uint8_t b) {
+        if (delka >= bajty.size())
+            return false;
+        bajty[delka++] = b;
+        return true;
+    }
+    bool pridej(std::string_view text) {
+        if (text.size() > bajty.size() - delka)
+            return false;
+        for (char c : text)
+            bajty[delka++] = static_cast<std::uint8_t>(c);
+        return true;
+    }
+
+    const std::uint8_t *data() const { return bajty.data(); }
+    std::size_t size() const { return delka; }
+    bool empty() const { return delka == 0; }
+    const std::uint8_t *begin() const { return bajty.data(); }
+    const std::uint8_t *end() const { return bajty.data() + delka; }
+    std::uint8_t &operator[](std::size_t i) { return bajty[i]; }
+    std::uint8_t operator[](std::size_t i) const { return bajty[i]; }
+    std::uint8_t &back() { return bajty[delka - 1]; }
+    std::uint8_t back() const { return bajty[delka - 1]; }
+
+    friend bool operator==(const zprava &a, const zprava &b) {
+        if (a.delka != b.delka)
+            return false;
+        for (std::size_t i = 0; i < a.delka; ++i)
+            if (a.bajty[i] != b.bajty[i])
+                return false;
+        return true;
+    }
+};
+
+// A console text being built. No console text of the clients quotes more
+// than nine characters of the command line (the number that txtcell reads
+// back); the longest, txtany's usage text, has 172 characters.
+inline constexpr std::size_t nejdelsivypis = 512;
+
+struct konzole {
+    std::array<char, nejdelsivypis + 1> znaky{}; // the last place for vsnprintf's NUL
+    std::size_t delka = 0;
+
+    std::string_view obsah() const { return {znaky.data(), delka}; }
+    // Appends a fixed text, cut at nejdelsivypis characters.
+    konzole &operator+=(std::string_view text) {
+        for (char c : text) {
+            if (delka >= nejdelsivypis)
+                break;
+            znaky[delka++] = c;
+        }
+        return *this;
+    }
+    friend bool operator==(const konzole &k, std::string_view text) { return k.obsah() == text; }
+};
+
+// Appends printf-style text to a console text being built, cut at the end of
+// the buffer.
+void pripis(konzole &text, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
 using argumenty = std::span<const char *const>; // the command line after the program name
 
 // What one client does: the text it prints before any socket exists, then
 // either the end (usage text, refused argument) or the message to hand over.
 struct prikaz {
-    std::string vypis;        // printed first, before any socket exists
-    std::optional<int> konec; // set: end here with this status, nothing is sent
-    zprava data;              // the message, written whole on one connection
-    std::string popripojeni;  // printed once connected, before the write
-    std::string zaver;        // printed after the message has been written
+    konzole vypis;                // printed first, before any socket exists
+    std::optional<int> konec;     // set: end here with this status, nothing is sent
+    zprava data;                  // the message, written whole on one connection
+    const char *popripojeni = ""; // printed once connected, before the write
+    const char *zaver = "";       // printed after the message has been written
 };
 
 // The common steps: create the socket, connect, write the whole message,
@@ -54,11 +141,9 @@ struct prikaz {
 // ended before sending), 1 no socket, 2 no connection, 3 the write failed.
 int provedprikaz(const prikaz &p);
 
-// Appends printf-style text to a console text being built.
-void pripis(std::string &text, const char *format, ...) __attribute__((format(printf, 2, 3)));
-
-// The first nine characters of a command-line word (all of a shorter one).
-std::string prvnichdevet(const char *slovo);
+// The first nine characters of a command-line word (all of a shorter one),
+// within the word itself.
+std::string_view prvnichdevet(const char *slovo);
 
 // Adds the words in order, each followed by one blank, while the message
 // length so far plus the next word stays within limit. Returns false at the

@@ -3,6 +3,12 @@
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <ostream>
+
+// A console text in a failure report: the text itself.
+static void PrintTo(const konzole &k, std::ostream *os) {
+    *os << '"' << k.obsah() << '"';
+}
 
 namespace {
 
@@ -15,14 +21,14 @@ prikaz spust(klient k, std::vector<const char *> slova) {
 zprava bajty(std::initializer_list<int> b) {
     zprava z;
     for (int x : b)
-        z.push_back(static_cast<std::uint8_t>(x));
+        EXPECT_TRUE(z.pridej(static_cast<std::uint8_t>(x)));
     return z;
 }
 
 zprava spoj(std::initializer_list<std::string> casti) {
     zprava z;
     for (const std::string &c : casti)
-        z.insert(z.end(), c.begin(), c.end());
+        EXPECT_TRUE(z.pridej(c));
     return z;
 }
 
@@ -242,6 +248,46 @@ TEST(Loglevel, UsageEndsWithZero) {
     jekonec(spust(loglevel, {}),
             "Musi nasledovat jedno hexadecimalni cislo 0 - 0xffff , posila se primo do loguj \n",
             0);
+}
+
+// The fixed buffers: what does not fit is cut (a text) or refused (a
+// message), never written past the end; the sanitizer builds watch that.
+TEST(Buffers, TextsAreCutAndMessagesRefusedAtTheirCapacity) {
+    konzole k;
+    const std::string dlouhy(nejdelsivypis + 100, 'x');
+    pripis(k, "%d:", 12);
+    pripis(k, "%s", dlouhy.c_str());
+    const std::string plny = "12:" + dlouhy.substr(0, nejdelsivypis - 3);
+    EXPECT_EQ(k, plny);
+    pripis(k, "%d", 3);
+    k += "abc";
+    EXPECT_EQ(k, plny);
+    konzole l;
+    l += dlouhy;
+    EXPECT_EQ(l, dlouhy.substr(0, nejdelsivypis));
+
+    zprava z;
+    EXPECT_TRUE(z.pridej(std::string(nejdelsizprava - 2, 'a')));
+    EXPECT_FALSE(z.pridej("bcd"));
+    EXPECT_TRUE(z.pridej("bc"));
+    EXPECT_FALSE(z.pridej('d'));
+    EXPECT_EQ(z.size(), nejdelsizprava);
+    EXPECT_EQ(z.back(), 'c');
+}
+
+// Many short words fill a modem line up to the word rule and no further.
+TEST(Buffers, ManyWordsStopAtTheWordRule) {
+    std::vector<const char *> slova(200, "ab");
+    prikaz p = modemline(argumenty(slova));
+    EXPECT_EQ(p.vypis, orezavam);
+    ASSERT_EQ(p.data.size(), 3u + 83 * 3);
+    EXPECT_EQ(p.data[1], 83 * 3);
+    EXPECT_EQ(p.data.back(), 0x00);
+    slova.assign(100, "abcd");
+    slova[0] = "777123456";
+    p = txtcell(argumenty(slova));
+    EXPECT_EQ(p.vypis, "cislo je --777123456-- \n" + orezavam);
+    EXPECT_EQ(p.data.size(), 11u + 31 * 5); // 166; with a 32nd word 170, over 167
 }
 
 TEST(Kanaly, NamesAndOneNumbering) {

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -90,11 +89,7 @@ class Terminal : public ::testing::Test {
     }
 
     void start() {
-        std::vector<std::string> args;
-        std::istringstream words(KAMNAR_EMULATOR); // its words, separated by blanks
-        for (std::string w; words >> w;)
-            args.push_back(w);
-        args.push_back(harness::bin("vlakna"));
+        std::vector<std::string> args = harness::commandline({harness::bin("vlakna")});
         std::vector<char *> argv;
         for (std::string &a : args)
             argv.push_back(a.data());

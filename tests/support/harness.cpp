@@ -80,15 +80,19 @@ void refusesockets(options &opt, int allowed) {
     opt.env.push_back("FAILSOCKET_ALLOWED=" + std::to_string(allowed));
 }
 
-process start(const std::vector<std::string> &argv, const options &opt) {
+std::vector<std::string> commandline(const std::vector<std::string> &argv) {
     std::vector<std::string> args;
-    std::string emulator = KAMNAR_EMULATOR;
-    if (!emulator.empty() && under(argv.at(0), KAMNAR_BIN_DIR)) {
-        std::istringstream words(emulator); // its words, separated by blanks
+    if (under(argv.at(0), KAMNAR_BIN_DIR)) {
+        std::istringstream words(KAMNAR_EMULATOR); // its words, separated by blanks
         for (std::string w; words >> w;)
             args.push_back(w);
     }
     args.insert(args.end(), argv.begin(), argv.end());
+    return args;
+}
+
+process start(const std::vector<std::string> &argv, const options &opt) {
+    std::vector<std::string> args = commandline(argv);
     std::vector<std::string> env;
     for (char **e = environ; *e; ++e)
         env.emplace_back(*e);

@@ -16,6 +16,10 @@ namespace harness {
 // Full path of a built program (build/bin/NAME).
 std::string bin(const std::string &name);
 
+// The command line that runs argv: a program of this build is started
+// through the emulator when the programs run under one.
+std::vector<std::string> commandline(const std::vector<std::string> &argv);
+
 struct options {
     std::string cwd;              // working directory; empty: the test's own
     std::vector<std::string> env; // NAME=VALUE entries added to the environment
