@@ -1,5 +1,7 @@
 // The receive-capacity baseline: a bare recvfrom loop on the daemon's port.
 // It counts datagrams until none has come for a second and prints the count.
+// Its receive buffer is the daemon's (4 MiB), so that the two compare in
+// handling, not in buffering.
 #include <cstdio>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -13,6 +15,8 @@ int main() {
     me.sin_addr.s_addr = htonl(INADDR_ANY);
     if (s < 0 || bind(s, reinterpret_cast<sockaddr *>(&me), sizeof me) != 0)
         return 1;
+    int buffer = 4 << 20;
+    setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &buffer, sizeof buffer);
     std::puts("ready");
     std::fflush(stdout);
     timeval idle{1, 0};

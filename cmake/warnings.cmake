@@ -14,3 +14,5 @@ add_compile_options(-fno-omit-frame-pointer)
 if(NOT KAMNAR_SANITIZE)
   add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
 endif()
+# The programs' relocations are resolved at start and then made read-only.
+add_link_options(LINKER:-z,relro,-z,now)

@@ -48,6 +48,16 @@ void nastavblokovani(int sock, bool blokujici) {
     fcntl(sock, F_SETFL, blokujici ? priznaky & ~O_NONBLOCK : priznaky | O_NONBLOCK);
 }
 
+// A receive buffer of 4 MiB holds the status datagrams of a few seconds of
+// heavy traffic, so that a moment in which the receive thread does not run
+// loses none of them. Beyond the system's limit only a privileged process
+// may go (SO_RCVBUFFORCE); otherwise the limit is what it gets.
+void zvetsiprijem(int sock) {
+    int velikost = 4 << 20;
+    if (setsockopt(sock, SOL_SOCKET, SO_RCVBUFFORCE, &velikost, sizeof velikost) != 0)
+        setsockopt(sock, SOL_SOCKET, SO_RCVBUF, &velikost, sizeof velikost);
+}
+
 void zapissignal() {
     if (signalkzapisu.exchange(0))
         zapisdologu(true, "Prisel signal HUP \n");
@@ -73,6 +83,7 @@ bool otevriprijem() {
         return false;
     }
     nastavblokovani(prijsock, false);
+    zvetsiprijem(prijsock);
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -156,8 +157,18 @@ int main(int argc, char **argv) {
     std::printf("simzarizeni posloucha na %s\n", n.cesta.c_str());
     std::fflush(stdout);
 
+    // SIGINT and SIGTERM get through only while waiting for a connection, so
+    // one that comes between the test of the flag and the wait is not lost.
+    sigset_t signaly, puvodni;
+    sigemptyset(&signaly);
+    sigaddset(&signaly, SIGINT);
+    sigaddset(&signaly, SIGTERM);
+    sigprocmask(SIG_BLOCK, &signaly, &puvodni);
     long poradi = 0;
     while (!konec && (n.pocet == 0 || poradi < n.pocet)) {
+        pollfd cekani{posluchac, POLLIN, 0};
+        if (ppoll(&cekani, 1, nullptr, &puvodni) <= 0)
+            continue;
         int fd = accept4(posluchac, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno != EINTR)
