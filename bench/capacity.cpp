@@ -5,6 +5,8 @@
 // datagrams the daemon handled is the count of its "Prislo:" console lines.
 //
 // bench_capacity [SECONDS]   (the confirming run's length, default 10; needs root)
+// bench_capacity --once bare|quiet|logged RATE SECONDS
+//                            (one run at one rate: for profiling the daemon)
 #include "benchlib.hpp"
 #include "harness.hpp"
 
@@ -130,6 +132,11 @@ long capacity(mix m, double confirm, double trial) {
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--once") == 0) {
+        std::string m = argv[2];
+        mix which = m == "bare" ? mix::bare : m == "logged" ? mix::logged : mix::quiet;
+        return lossless(which, std::atol(argv[3]), std::atof(argv[4])) ? 0 : 1;
+    }
     double confirm = argc > 1 ? std::atof(argv[1]) : 10;
     double trial = std::min(confirm, 2.0);
     long bare = capacity(mix::bare, confirm, trial);

@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <array>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <netinet/in.h>
 #include <sys/select.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,27 +69,50 @@ bool cekejnapaket() {
     return n > 0;
 }
 
-// Reads and handles the datagrams waiting on the socket, at most
-// nejvicenaraz of them; their console text is written in one piece at the
-// end, whole lines only, so it never tears against the time sender's lines.
-void prectidavku(std::string &konzole) {
-    std::uint8_t buf[delkaprijmu];
-    for (int i = 0; i < nejvicenaraz; ++i) {
-        sockaddr_in od{};
-        socklen_t delka = sizeof od;
-        ssize_t n =
-            recvfrom(prijsock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&od), &delka);
-        if (n < 0) {
-            // The first read follows a wait that saw a datagram; later ones
-            // just find the socket empty.
-            if (i == 0 || errno != EAGAIN) // EWOULDBLOCK is EAGAIN on Linux
-                zapisdologu(true, "prijemUDP - problem s prijetim paketu - \n");
-            break;
-        }
-        zpracujpaket(od.sin_addr.s_addr, {buf, static_cast<std::size_t>(n)}, konzole);
-    }
-    std::fwrite(konzole.data(), 1, konzole.size(), stdout);
+// Writes a batch's console text with one write; stdout is line-buffered, so
+// stdio would make a write of every line. The stream is locked and flushed
+// first, so the text keeps its place after what the time sender printed.
+void vypiskonzoli(const std::string &text) {
+    flockfile(stdout);
     std::fflush(stdout);
+    for (std::size_t hotovo = 0; hotovo < text.size();) {
+        ssize_t n = write(STDOUT_FILENO, text.data() + hotovo, text.size() - hotovo);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        hotovo += static_cast<std::size_t>(n);
+    }
+    funlockfile(stdout);
+}
+
+// The receive thread's buffers for one batch of datagrams.
+std::array<std::array<std::uint8_t, delkaprijmu>, nejvicenaraz> davka;
+std::array<sockaddr_in, nejvicenaraz> odesilatele;
+
+// Reads the datagrams waiting on the socket, at most nejvicenaraz of them,
+// in one call, and handles them in order; their console text is written in
+// one piece at the end, whole lines only, so it never tears against the time
+// sender's lines.
+void prectidavku(std::string &konzole) {
+    std::array<iovec, nejvicenaraz> casti;
+    std::array<mmsghdr, nejvicenaraz> zpravy{};
+    for (std::size_t i = 0; i < nejvicenaraz; ++i) {
+        casti[i] = {davka[i].data(), davka[i].size()};
+        zpravy[i].msg_hdr.msg_name = &odesilatele[i];
+        zpravy[i].msg_hdr.msg_namelen = sizeof odesilatele[i];
+        zpravy[i].msg_hdr.msg_iov = &casti[i];
+        zpravy[i].msg_hdr.msg_iovlen = 1;
+    }
+    // The wait saw a datagram, so any failure here is a receive problem.
+    int n = recvmmsg(prijsock, zpravy.data(), nejvicenaraz, MSG_DONTWAIT, nullptr);
+    if (n < 0) {
+        zapisdologu(true, "prijemUDP - problem s prijetim paketu - \n");
+        return;
+    }
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+        zpracujpaket(odesilatele[i].sin_addr.s_addr, {davka[i].data(), zpravy[i].msg_len}, konzole);
+    vypiskonzoli(konzole);
     konzole.clear();
 }
 

@@ -11,8 +11,11 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <random>
+#include <regex>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -128,6 +131,41 @@ TEST_F(Faults, FloodFromKnownAndUnknownAddressesLeavesTheDaemonResponsive) {
     EXPECT_GT(count(log, "prisel paket z adresy 127.0.0.9 , ktera neni v konfiguracnim file"), 0u);
     EXPECT_EQ(log.find("neodpovida"), std::string::npos);
     stopsinorder();
+}
+
+TEST_F(Faults, BurstsAreShownWholeAndInOrderBesideTheTimeSendersLines) {
+    int first = module("127.0.0.2");
+    int second = module("127.0.0.3");
+    start("[127.0.0.2]\n1 a.ics\n[127.0.0.3]\n1 a.ics\n");
+    // 22 bursts of 300 readings, half a second apart: the daemon reads them
+    // in batches while the time sender prints its lines of two cycles.
+    const int bursts = 22, perburst = 300, total = bursts * perburst;
+    for (int i = 0; i < total; ++i) {
+        harness::sendstatus(i % 2 ? second : first, status(1, 0x40, nicnoveho, i));
+        if (i % perburst == perburst - 1)
+            std::this_thread::sleep_for(500ms);
+    }
+    ASSERT_TRUE(harness::waitfor(
+        [&] { return count(harness::output(daemon), "TMR1 = ") == std::size_t{total}; }, 30s))
+        << count(harness::output(daemon), "TMR1 = ") << " of " << total;
+    harness::result r = harness::finish(daemon, SIGINT);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_GE(count(r.out, "posilamcas:"), 2u);
+
+    // From the first reading on, every line is one the daemon prints (a line
+    // may begin with the blank that ends the line before), and the readings
+    // come in sending order.
+    const std::regex line(" ?(Prislo:  ( [0-9a-f]{2} )+ |TMR1 = +[0-9]+ |posilamcas:  je  .* a cas "
+                          "je +[0-9]+ |stavmodulu je 40 |( [0-9]+ )+)?");
+    std::istringstream lines(r.out.substr(r.out.find("Prislo:")));
+    int next = 0;
+    for (std::string l; std::getline(lines, l);) {
+        ASSERT_TRUE(std::regex_match(l, line)) << "torn line: \"" << l << "\"";
+        if (l.starts_with("TMR1 = ")) {
+            ASSERT_EQ(std::stoi(l.substr(7)), next++);
+        }
+    }
+    EXPECT_EQ(next, total);
 }
 
 TEST_F(Faults, LogDeletedThenUnopenableThenBackMidRun) {
