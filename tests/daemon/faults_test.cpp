@@ -3,6 +3,7 @@
 // vanishes or cannot be opened, bursts of SIGINT, garbage of every length and
 // a full configuration under traffic. Every loop is bounded in count and time;
 // the long versions with figures are bench/daemon.
+#include "daemonfixture.hpp"
 #include "datagram.hpp"
 #include "harness.hpp"
 
@@ -50,26 +51,11 @@ bool sendquick(int sock, const std::vector<unsigned char> &bytes) {
                   sizeof a) >= 0;
 }
 
-class Faults : public ::testing::Test {
+class Faults : public RunningDaemon {
   protected:
-    std::string work;
-    harness::options opt;
-    harness::process daemon;
-    std::vector<int> socks;
-
     void SetUp() override {
-        work = harness::sandbox();
-        opt.cwd = work;
-        opt.env = {"TZ=Europe/Prague"};
+        RunningDaemon::SetUp();
         opt.timeout = 60s;
-        mkdir("/home/kamnar", 0755);
-        harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
-    }
-    void TearDown() override {
-        if (daemon.pid > 0)
-            harness::finish(daemon, SIGKILL);
-        for (int s : socks)
-            close(s);
     }
     // A stand-in module socket on a loopback address (socks[i] in call order).
     int module(const std::string &address) {
@@ -109,9 +95,6 @@ class Faults : public ::testing::Test {
         for (int i = 0; i < 3 && (c.bytes.empty() || c.bytes[0] != 2); ++i)
             ASSERT_TRUE(harness::receive(sock, c, 15s)) << "no time command";
         EXPECT_EQ(c.bytes.at(0), 2);
-    }
-    static bool logged(const std::string &text) {
-        return maskprefixes(harness::logtext()).find(text) != std::string::npos;
     }
 };
 

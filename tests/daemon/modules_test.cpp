@@ -1,38 +1,22 @@
 // The daemon at work with stand-in modules on loopback addresses.
+#include "daemonfixture.hpp"
 #include "datagram.hpp"
 #include "harness.hpp"
 
 #include <csignal>
 #include <gtest/gtest.h>
 #include <regex>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 using harness::maskprefixes;
 using namespace std::chrono_literals;
 
-class Modules : public ::testing::Test {
+class Modules : public RunningDaemon {
   protected:
-    std::string work;
-    harness::options opt;
-    harness::process daemon;
-    std::vector<int> socks;
-
     void SetUp() override {
-        work = harness::sandbox();
-        opt.cwd = work;
-        opt.env = {"TZ=Europe/Prague"};
+        RunningDaemon::SetUp();
         opt.timeout = 20s;
-        mkdir("/home/kamnar", 0755);
-        harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
-    }
-    void TearDown() override {
-        if (daemon.pid > 0)
-            harness::finish(daemon, SIGKILL);
-        for (int s : socks)
-            close(s);
     }
     // Starts the daemon with the given module addresses, each with a stand-in
     // socket (except those listed as absent).
@@ -52,9 +36,6 @@ class Modules : public ::testing::Test {
         return c;
     }
     harness::result stop() { return harness::finish(daemon, SIGINT); }
-    static bool logged(const std::string &text) {
-        return maskprefixes(harness::logtext()).find(text) != std::string::npos;
-    }
 };
 
 std::uint32_t timefield(const harness::command &c) {
