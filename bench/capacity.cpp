@@ -164,6 +164,10 @@ long capacity(mix m, double confirm, double trial, long limit) {
 int main(int argc, char **argv) {
     if (argc == 5 && std::strcmp(argv[1], "--once") == 0) {
         std::string m = argv[2];
+        if (m != "bare" && m != "quiet" && m != "logged") {
+            std::fprintf(stderr, "bench_capacity --once bare|quiet|logged RATE SECONDS\n");
+            return 2;
+        }
         mix which = m == "bare" ? mix::bare : m == "logged" ? mix::logged : mix::quiet;
         return lossless(which, std::atol(argv[3]), std::atof(argv[4])) ? 0 : 1;
     }
