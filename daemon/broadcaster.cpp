@@ -1,52 +1,17 @@
 #include "broadcaster.hpp"
 
+#include "cekani.hpp"
 #include "datagram.hpp"
+#include "konzole.hpp"
 #include "lifecycle.hpp"
 #include "log.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstdio>
 #include <ctime>
 #include <netinet/in.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-
-namespace {
-
-constexpr long rozestup = 20000000;         // 20 ms between the modules of one cycle
-constexpr long nejmensirozestup = 10000000; // and never less than 10 ms
-
-// Sleeps until the given instant of the real-time clock. An absolute wake-up
-// does not drift with the time spent before the call, and a slack of 1 ns
-// keeps the kernel from moving it later to batch timers.
-void spido(std::timespec cil) {
-    while (clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &cil, nullptr) == EINTR) {
-    }
-}
-
-std::timespec plus(std::timespec t, long ns) {
-    t.tv_nsec += ns;
-    t.tv_sec += t.tv_nsec / 1000000000;
-    t.tv_nsec %= 1000000000;
-    return t;
-}
-
-// When the module after slot i gets its command: 20 ms per slot after the
-// cycle's instant, so that lateness does not add up, but never sooner than
-// 10 ms after this send, so that a cycle that started late still keeps the
-// modules apart.
-std::timespec dalsislot(std::timespec cil, int i) {
-    std::timespec plan = plus(cil, rozestup * (i + 1)), ted{};
-    clock_gettime(CLOCK_REALTIME, &ted);
-    std::timespec pauza = plus(ted, nejmensirozestup);
-    bool pozdeji = pauza.tv_sec > plan.tv_sec ||
-                   (pauza.tv_sec == plan.tv_sec && pauza.tv_nsec > plan.tv_nsec);
-    return pozdeji ? pauza : plan;
-}
-
-} // namespace
+#include <unistd.h>
 
 int posliUDP(int slot, const std::uint8_t *data, int n) {
     if (slot < 0 || slot > pocetslotu - 1)
@@ -76,32 +41,64 @@ void hlidejmodul(int slot) {
         zapisdologuf(true, "Modul cislo %d neodpovida - 100 sec !\n", slot);
 }
 
+namespace {
+
+long long nsmezi(std::timespec od, std::timespec po) {
+    return (po.tv_sec - od.tv_sec) * 1000000000LL + (po.tv_nsec - od.tv_nsec);
+}
+
+// One cycle: the time command to every module, the first at the instant the
+// wait for `cil` ended, the others 20 ms apart on the monotonic clock, which
+// no setting of the real-time clock moves.
+void odesliprikazy(std::timespec cil) {
+    std::timespec ted{}, monotonni{};
+    clock_gettime(CLOCK_REALTIME, &ted);
+    clock_gettime(CLOCK_MONOTONIC, &monotonni);
+    // The cycle's instant on the monotonic clock: the wake less its lateness.
+    std::timespec kotva = monotonni;
+    kotva.tv_sec -= cil.tv_sec;
+    kotva.tv_nsec -= cil.tv_nsec;
+    kotva.tv_sec += ted.tv_sec;
+    kotva.tv_nsec += ted.tv_nsec;
+    for (int i = 0; i < konpolemod; ++i) {
+        auto prikaz = sestavprikaz(static_cast<std::uint8_t>(casovyprikaz(i)), ted.tv_sec);
+        posliUDP(i, prikaz.data(), static_cast<int>(prikaz.size()));
+        // The console line reports the instant read before the sends; it
+        // is written after the first one, so that it never delays it.
+        if (i == 0)
+            konzolef("posilamcas:  je  %7.2f  milisec  a cas je %10d \n ",
+                     static_cast<double>(ted.tv_nsec / 1000) / 1000.0,
+                     static_cast<int>(ted.tv_sec));
+        hlidejmodul(i);
+        clock_gettime(CLOCK_MONOTONIC, &monotonni);
+        spidomonotonni(dalsislot(kotva, i, monotonni));
+    }
+}
+
+} // namespace
+
 void posilamcas() {
     if (konpolemod == 0) {
         zapisdologu(true,
                     "Error: Vlakno posilamcas konci - v poli polemod neni zadna adresa modulu \n ");
         return;
     }
-    prctl(PR_SET_TIMERSLACK, 1UL);
+    presnecasovani();
+    int budik = otevribudik();
+    std::timespec posledni{};
+    bool poslal = false;
     while (!koncime) {
-        std::timespec ted{};
+        std::timespec ted{}, monotonni{};
         clock_gettime(CLOCK_REALTIME, &ted);
-        std::timespec cil = casodeslani(ted.tv_sec);
-        spido(cil);
-
-        clock_gettime(CLOCK_REALTIME, &ted);
-        for (int i = 0; i < konpolemod; ++i) {
-            auto prikaz = sestavprikaz(static_cast<std::uint8_t>(casovyprikaz(i)), ted.tv_sec);
-            posliUDP(i, prikaz.data(), static_cast<int>(prikaz.size()));
-            // The console line reports the instant read before the sends; it
-            // is written after the first one, so that it never delays it.
-            if (i == 0)
-                std::printf("posilamcas:  je  %7.2f  milisec  a cas je %10d \n ",
-                            static_cast<double>(ted.tv_nsec / 1000) / 1000.0,
-                            static_cast<int>(ted.tv_sec));
-            hlidejmodul(i);
-            spido(dalsislot(cil, i));
-        }
+        clock_gettime(CLOCK_MONOTONIC, &monotonni);
+        std::timespec cil = planujodeslani(ted, poslal ? nsmezi(posledni, monotonni) : -1);
+        if (!cekejdo(budik, cil))
+            continue; // the clock was set: plan again on the new one
+        clock_gettime(CLOCK_MONOTONIC, &posledni);
+        poslal = true;
+        odesliprikazy(cil);
     }
+    if (budik >= 0)
+        close(budik);
     zapisdologu(true, "Vlakno posilamcas konci \n");
 }

@@ -107,11 +107,3 @@ std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas) {
     }
     return text;
 }
-
-std::timespec casodeslani(std::time_t sekundy) {
-    return {sekundy - sekundy % 10 + 10, 500000000};
-}
-
-std::timespec pristipulsekunda(std::time_t sekundy, long mikrosekundy) {
-    return {mikrosekundy <= 500000 ? sekundy : sekundy + 1, 500000000};
-}

@@ -43,11 +43,3 @@ std::array<std::uint8_t, 14> sestavstav(const stavmodulu &s);
 // the cause is not reported (6 and unknown codes). `cas` is the module time
 // in local time.
 std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas);
-
-// When the time broadcaster sends next: half a second after the next full
-// ten seconds after `sekundy` (a wake at 10k + 0.5 s leads to 10k + 10.5 s).
-std::timespec casodeslani(std::time_t sekundy);
-
-// The next instant whose fraction of a second is 0.5, counting the current
-// one when it is exactly 0.5.
-std::timespec pristipulsekunda(std::time_t sekundy, long mikrosekundy);

@@ -1,19 +1,23 @@
 #include "lifecycle.hpp"
 
 #include "broadcaster.hpp"
+#include "cekani.hpp"
 #include "config.hpp"
+#include "konzole.hpp"
 #include "log.hpp"
 #include "receiver.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 std::atomic<int> koncime{0};
@@ -68,7 +72,7 @@ void zapissignal() {
 bool otevriprijem() {
     prijsock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (prijsock < 0) {
-        std::puts("Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n");
+        konzole("Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
         zapisdologu(true, "Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
         return false;
     }
@@ -76,7 +80,7 @@ bool otevriprijem() {
     mistni.sin_family = AF_INET;
     mistni.sin_port = htons(portprijmu);
     mistni.sin_addr.s_addr = htonl(INADDR_ANY);
-    std::puts("tady ");
+    konzole("tady \n");
     if (bind(prijsock, reinterpret_cast<const sockaddr *>(&mistni), sizeof mistni) != 0) {
         chybybind();
         close(prijsock);
@@ -90,7 +94,7 @@ bool otevriprijem() {
 bool otevrivysilani() {
     vyssock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (vyssock < 0) {
-        std::puts("Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n");
+        konzole("Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
         zapisdologu(true, "Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
         return false;
     }
@@ -108,9 +112,10 @@ void nastavsignal() {
 
 } // namespace
 
+// The entry's flag is set first: whoever sees koncime set also sees it.
 void skoncito(int) {
-    koncime = 1;
     signalkzapisu = 1;
+    koncime = 1;
 }
 
 const char *vysvetlenibind(int chyba) {
@@ -132,10 +137,10 @@ const char *vysvetlenibind(int chyba) {
 
 void chybybind() {
     int e = errno;
-    std::printf("je problem s bind - chyba cislo %d - koncim\n", e);
+    konzolef("je problem s bind - chyba cislo %d - koncim\n", e);
     zapisdologuf(true, "je problem s bind - chyba cislo %d - koncim\n ", e);
     if (const char *text = vysvetlenibind(e)) {
-        std::puts(text);
+        konzolef("%s\n", text);
         zapisdologuf(false, "%s\n", text);
     }
 }
@@ -144,10 +149,7 @@ void pustvlakna() {
     zapisdologu(true, "poustim vlakna --\n");
     // The workers never take SIGINT: it always reaches the main thread, whose
     // sleep it cuts short so that the signal entry is written at once.
-    sigset_t jensigint, puvodni;
-    sigemptyset(&jensigint);
-    sigaddset(&jensigint, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &jensigint, &puvodni);
+    sigset_t puvodni = bezsigint();
 
     pthread_attr_t atributy;
     pthread_attr_init(&atributy);
@@ -159,14 +161,14 @@ void pustvlakna() {
         zapisdologu(false, "nepodarilo se pustit vlakno posilamcas --\n");
     pthread_attr_destroy(&atributy);
 
-    pthread_sigmask(SIG_SETMASK, &puvodni, nullptr);
+    obnovmasku(puvodni);
     zapisdologu(true, "skoncil jsem pousteni vlaken --\n");
 }
 
 bool zkouskalogu() {
     logfile = std::fopen(cestalogu, "a");
     if (!logfile) {
-        std::printf("Nelze otevrit logfile %s - koncim !!! \n\n", cestalogu);
+        konzolef("Nelze otevrit logfile %s - koncim !!! \n\n", cestalogu);
         return false;
     }
     std::fclose(logfile);
@@ -177,16 +179,16 @@ bool zkouskalogu() {
 FILE *otevrikonfiguraci() {
     FILE *konfigurace = std::fopen(jmenokonfigurace, "r");
     if (!konfigurace) {
-        std::printf("Nelze otevrit konfiguracni file %s - koncim !!! \n\n", jmenokonfigurace);
+        konzolef("Nelze otevrit konfiguracni file %s - koncim !!! \n\n", jmenokonfigurace);
         zapisdologuf(true, "Nelze otevrit konfiguracni file %s - koncim !!! \n\n",
                      jmenokonfigurace);
     }
     return konfigurace;
 }
 
-int behdemona() {
-    // A supervisor reading the console sees each line when it is written.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+namespace {
+
+int beh() {
     koncime = 0;
 
     if (!zkouskalogu())
@@ -209,15 +211,33 @@ int behdemona() {
         sleep(1);
         zapissignal();
     }
+    // A SIGINT that came while the threads were started, or after the last
+    // look at the flag, is logged here: every stop by SIGINT has its entry.
+    zapissignal();
 
     if (bezi1)
         pthread_join(ukvlk1, nullptr);
     if (bezi2)
         pthread_join(ukvlk2, nullptr);
-    sleep(1);
+    // The one-second pause also lets the console take the workers' last text.
+    auto konecpauzy = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    dopiskonzoli(std::chrono::seconds(1));
+    std::this_thread::sleep_until(konecpauzy);
     close(prijsock);
     close(vyssock);
     zapisdologu(false, " \n\n");
     zapisdologu(true, "Program kamnar radne skoncil \n\n");
     return 0;
+}
+
+} // namespace
+
+int behdemona() {
+    // Everything the daemon prints goes through the console's writer thread,
+    // so that standard output can hold no thread, from the first line on.
+    pustkonzoli();
+    int vysledek = beh();
+    if (vysledek != 0) // the orderly stop gave the console its time in the pause
+        dopiskonzoli(std::chrono::seconds(1));
+    return vysledek;
 }

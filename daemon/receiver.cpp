@@ -1,21 +1,17 @@
 #include "receiver.hpp"
 
+#include "cekani.hpp"
 #include "datagram.hpp"
+#include "konzole.hpp"
 #include "lifecycle.hpp"
 #include "log.hpp"
 #include "tables.hpp"
 
-#include <algorithm>
 #include <arpa/inet.h>
 #include <array>
-#include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 #include <netinet/in.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,15 +21,6 @@ std::uint8_t poslednistav = 0;
 // At most this many datagrams are read one after another before the stop
 // flag is looked at again.
 constexpr int nejvicenaraz = 64;
-
-__attribute__((format(printf, 2, 3))) void pripis(std::string &konzole, const char *format, ...) {
-    char text[128];
-    va_list args;
-    va_start(args, format);
-    int n = std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    konzole.append(text, static_cast<std::size_t>(std::clamp(n, 0, int{sizeof text} - 1)));
-}
 
 // "Prislo:  " and every byte as " %02x ", a space and the line end.
 void vypispaket(std::span<const std::uint8_t> data, std::string &konzole) {
@@ -53,37 +40,9 @@ void zapamatujtmr1(modul &m, int hodnota, std::string &konzole) {
     if (m.odpocet > 0)
         --m.odpocet;
     if (m.odpocet == 0)
-        pripis(konzole, "\n %d  %d  %d  %d  %d \n", m.tmr1[0].load(), m.tmr1[1].load(),
-               m.tmr1[2].load(), m.tmr1[3].load(), m.tmr1[4].load());
-    pripis(konzole, "TMR1 = %5d \n", hodnota);
-}
-
-bool cekejnapaket() {
-    fd_set cteni;
-    FD_ZERO(&cteni);
-    FD_SET(prijsock, &cteni);
-    timeval limit{0, 200000};
-    int n = select(FD_SETSIZE, &cteni, nullptr, nullptr, &limit);
-    if (n < 0)
-        zapisdologu(true, "prijemUDP: Nejaka chyba pri volani select  \n");
-    return n > 0;
-}
-
-// Writes a batch's console text with one write; stdout is line-buffered, so
-// stdio would make a write of every line. The stream is locked and flushed
-// first, so the text keeps its place after what the time sender printed.
-void vypiskonzoli(const std::string &text) {
-    flockfile(stdout);
-    std::fflush(stdout);
-    for (std::size_t hotovo = 0; hotovo < text.size();) {
-        ssize_t n = write(STDOUT_FILENO, text.data() + hotovo, text.size() - hotovo);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        hotovo += static_cast<std::size_t>(n);
-    }
-    funlockfile(stdout);
+        pripisf(konzole, "\n %d  %d  %d  %d  %d \n", m.tmr1[0].load(), m.tmr1[1].load(),
+                m.tmr1[2].load(), m.tmr1[3].load(), m.tmr1[4].load());
+    pripisf(konzole, "TMR1 = %5d \n", hodnota);
 }
 
 // The receive thread's buffers for one batch of datagrams.
@@ -91,10 +50,9 @@ std::array<std::array<std::uint8_t, delkaprijmu>, nejvicenaraz> davka;
 std::array<sockaddr_in, nejvicenaraz> odesilatele;
 
 // Reads the datagrams waiting on the socket, at most nejvicenaraz of them,
-// in one call, and handles them in order; their console text is written in
-// one piece at the end, whole lines only, so it never tears against the time
-// sender's lines.
-void prectidavku(std::string &konzole) {
+// in one call, and handles them in order; their console text goes to the
+// console in one piece at the end.
+void prectidavku(std::string &text) {
     std::array<iovec, nejvicenaraz> casti;
     std::array<mmsghdr, nejvicenaraz> zpravy{};
     for (std::size_t i = 0; i < nejvicenaraz; ++i) {
@@ -111,9 +69,9 @@ void prectidavku(std::string &konzole) {
         return;
     }
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
-        zpracujpaket(odesilatele[i].sin_addr.s_addr, {davka[i].data(), zpravy[i].msg_len}, konzole);
-    vypiskonzoli(konzole);
-    konzole.clear();
+        zpracujpaket(odesilatele[i].sin_addr.s_addr, {davka[i].data(), zpravy[i].msg_len}, text);
+    konzole(text);
+    text.clear();
 }
 
 } // namespace
@@ -155,7 +113,7 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
     } else if (s.typ == 9) {
         m.defpr1 = s.hodnota;
         zapisdologuf(true, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
-        pripis(konzole, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
+        pripisf(konzole, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
     }
 
     if (m.hlidac.exchange(10) == 0)
@@ -164,26 +122,23 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
     if (s.status == poslednistav)
         return;
     poslednistav = s.status;
-    pripis(konzole, "\nstavmodulu je %2x \n ", s.status);
+    pripisf(konzole, "\nstavmodulu je %2x \n ", s.status);
     if (s.status & 0x40)
         zapisdologuf(true, "cas modulu %02d %s   souhlasi s PC \n", cislo, adresa);
     else
         zapisdologuf(true, "cas modulu %02d %s nesouhlasi s PC \n", cislo, adresa);
 }
 
-void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data) {
-    std::string konzole;
-    zpracujpaket(odesilatel, data, konzole);
-    std::fwrite(konzole.data(), 1, konzole.size(), stdout);
-}
-
 void prijemUDP() {
     nulujstav();
-    std::string konzole;
-    konzole.reserve(nejvicenaraz * 128);
+    std::string text;
+    text.reserve(nejvicenaraz * 128);
     while (!koncime) {
-        if (cekejnapaket())
-            prectidavku(konzole);
+        int n = cekejnapaket(prijsock);
+        if (n < 0)
+            zapisdologu(true, "prijemUDP: Nejaka chyba pri volani select  \n");
+        else if (n > 0)
+            prectidavku(text);
     }
     zapisdologu(true, "Vlakno prijemUDP skoncilo \n");
 }

@@ -11,9 +11,7 @@ void prijemUDP();
 // Handles one received status datagram from the IPv4 address `odesilatel`
 // (network byte order): finds the module, shows the bytes, logs its reset
 // report, keeps its reading or DEFPR1 value, resets its watchdog and reports
-// a change of the status byte.
-void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data);
-// The same with the console text appended to `konzole` instead of printed.
+// a change of the status byte. Its console text is appended to `konzole`.
 void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
                   std::string &konzole);
 

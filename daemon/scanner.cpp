@@ -1,5 +1,6 @@
 #include "scanner.hpp"
 
+#include "konzole.hpp"
 #include "log.hpp"
 #include "tables.hpp"
 
@@ -82,9 +83,9 @@ void uzavri(udalost &u, int cislo, const char *cesta) {
         u.chyba = true;
         zapisdologuf(false, "pred radkem %d ve file %s je DTEND < DTSTART \n", cislo, cesta);
     }
-    std::printf(" Nasel jsem END:VEVENT dtstart %lld  dsend %lld   ",
-                static_cast<long long>(u.zacatek), static_cast<long long>(u.konec));
-    std::fputs(u.chyba ? " ERR \n " : " OK \n ", stdout);
+    konzolef(" Nasel jsem END:VEVENT dtstart %lld  dsend %lld   %s",
+             static_cast<long long>(u.zacatek), static_cast<long long>(u.konec),
+             u.chyba ? " ERR \n " : " OK \n ");
     u.otevrena = false;
 }
 

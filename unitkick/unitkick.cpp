@@ -2,15 +2,14 @@
 // the reset command at the next half-second mark, as the daemon sends its
 // time commands, and leaves it to the daemon's event log to show the reset
 // cause that the module then reports.
+#include "cekani.hpp"
 #include "datagram.hpp"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,13 +31,14 @@ int main(int argc, char **argv) {
     }
     fcntl(sock, F_SETFL, fcntl(sock, F_GETFL) & ~O_NONBLOCK);
 
-    // Wake exactly at the next x.5 s: an absolute wake-up with a 1 ns slack.
-    prctl(PR_SET_TIMERSLACK, 1UL);
+    // Wake exactly at the next x.5 s, planned again on the new clock when the
+    // clock is set during the wait: the wait never lasts a second more.
+    presnecasovani();
+    int budik = otevribudik();
     std::timespec ted{};
-    clock_gettime(CLOCK_REALTIME, &ted);
-    std::timespec cil = pristipulsekunda(ted.tv_sec, ted.tv_nsec / 1000);
-    while (clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &cil, nullptr) == EINTR) {
-    }
+    do
+        clock_gettime(CLOCK_REALTIME, &ted);
+    while (!cekejdo(budik, pristipulsekunda(ted.tv_sec, ted.tv_nsec / 1000)));
     clock_gettime(CLOCK_REALTIME, &ted);
     auto prikaz = sestavprikaz(prikazreset, ted.tv_sec);
 

@@ -86,32 +86,4 @@ TEST(ResetReport, TextForEveryCause) {
         EXPECT_EQ(text(quiet), "") << quiet;
 }
 
-// The wait from an instant (seconds, microseconds) to the next send.
-double waitfrom(std::time_t s, long us) {
-    std::timespec t = casodeslani(s);
-    return static_cast<double>(t.tv_sec - s) + (t.tv_nsec / 1000 - us) / 1e6;
-}
-
-TEST(SendTime, HalfASecondAfterTheNextFullTen) {
-    const std::time_t k = 1700000000; // a full ten
-    EXPECT_DOUBLE_EQ(waitfrom(k + 3, 200000), 7.3);
-    EXPECT_DOUBLE_EQ(waitfrom(k + 9, 800000), 0.7);
-    EXPECT_DOUBLE_EQ(waitfrom(k, 500000), 10.0); // a wake at x0.5 waits for the next ten
-    EXPECT_DOUBLE_EQ(waitfrom(k, 700000), 9.8);
-    EXPECT_DOUBLE_EQ(waitfrom(k + 9, 999999), 0.500001);
-    EXPECT_DOUBLE_EQ(waitfrom(k, 0), 10.5);
-}
-
-TEST(SendTime, UnitkickWaitsForTheNextHalfSecond) {
-    auto wait = [](long us) {
-        std::timespec t = pristipulsekunda(100, us);
-        return static_cast<double>(t.tv_sec - 100) + (t.tv_nsec / 1000 - us) / 1e6;
-    };
-    EXPECT_DOUBLE_EQ(wait(200000), 0.3);
-    EXPECT_DOUBLE_EQ(wait(800000), 0.7);
-    EXPECT_DOUBLE_EQ(wait(500000), 0.0);
-    EXPECT_DOUBLE_EQ(wait(0), 0.5);
-    EXPECT_DOUBLE_EQ(wait(999999), 0.500001);
-}
-
 } // namespace

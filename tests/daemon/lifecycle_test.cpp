@@ -2,8 +2,10 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,6 +160,43 @@ TEST_F(Daemon, DescriptorZeroIsAWorkingSocket) {
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.starts_with("tady \n")) << r.out;
     EXPECT_EQ(harness::logtext().find("Fatalni"), std::string::npos);
+}
+
+// The SIGINT entry is written once, before the stop entries, also when the
+// signal comes while the threads are being started.
+TEST_F(Daemon, SigintWhileTheThreadsStartIsLoggedOnce) {
+    configure("[127.0.0.2]\n1 a.ics\n");
+    harness::preload(opt, KAMNAR_POMALEVLAKNO_LIB);
+    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    ASSERT_TRUE(harness::waitfor([] { return logged("poustim vlakna --\n"); }));
+    harness::result r = harness::finish(p, SIGINT);
+    EXPECT_EQ(r.status, 0);
+    std::string log = maskprefixes(harness::logtext());
+    std::size_t signal = log.find("<T>Prisel signal HUP \n");
+    ASSERT_NE(signal, std::string::npos) << log;
+    EXPECT_EQ(log.find("Prisel signal", signal + 10), std::string::npos) << log;
+    EXPECT_LT(signal, log.find(stopped));
+}
+
+// Descriptors above 1023 (many inherited, a higher limit) work as well.
+TEST_F(Daemon, ReceivesOnADescriptorAbove1023) {
+    rlimit l{4096, 4096};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &l), 0);
+    std::vector<int> zdedene;
+    for (int i = 0; i < 1100; ++i)
+        zdedene.push_back(open("/dev/null", O_RDONLY)); // inherited: no O_CLOEXEC
+    configure("[127.0.0.2]\n1 a.ics\n");
+    opt.maxfds = 4096;
+    int module = harness::fakemodule("127.0.0.2");
+    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    for (int fd : zdedene)
+        close(fd);
+    ASSERT_TRUE(harness::waitfor([] { return logged("skoncil jsem pousteni vlaken --\n"); }));
+    harness::sendstatus(module, {9, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0});
+    EXPECT_TRUE(harness::waitfor([] { return logged("modul  0 - prisla hodnota DEFPR1 5 \n"); }));
+    close(module);
+    harness::result r = harness::finish(p, SIGINT);
+    EXPECT_EQ(r.status, 0);
 }
 
 } // namespace

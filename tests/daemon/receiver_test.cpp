@@ -39,7 +39,9 @@ class Receiver : public ::testing::Test {
         nulujstav();
     }
     std::string handle(std::uint32_t from, const bytes &d) {
-        return harness::capturestdout([&] { zpracujpaket(from, d); });
+        std::string konzole;
+        zpracujpaket(from, d, konzole);
+        return konzole;
     }
     static std::string log() { return maskprefixes(harness::logtext()); }
 };

@@ -80,6 +80,16 @@ void refusesockets(options &opt, int allowed) {
     opt.env.push_back("FAILSOCKET_ALLOWED=" + std::to_string(allowed));
 }
 
+void stepclock(options &opt, const std::vector<clockstep> &steps) {
+    preload(opt, KAMNAR_POSUNHODIN_LIB);
+    std::string list;
+    for (const clockstep &s : steps)
+        list += (list.empty() ? "" : ",") +
+                std::to_string(s.at.tv_sec * 1000000000LL + s.at.tv_nsec) + ":" +
+                std::to_string(s.seconds);
+    opt.env.push_back("POSUNHODIN=" + list);
+}
+
 std::vector<std::string> commandline(const std::vector<std::string> &argv) {
     std::vector<std::string> args;
     if (under(argv.at(0), KAMNAR_BIN_DIR)) {
@@ -114,7 +124,7 @@ process start(const std::vector<std::string> &argv, const options &opt) {
     if (p.pid == 0) {
         // Only async-signal-safe calls between fork and exec.
         dup2(in[0], 0);
-        dup2(out, 1);
+        dup2(opt.stdoutfd >= 0 ? opt.stdoutfd : out, 1);
         dup2(err, 2);
         if (opt.closestdin)
             close(0);
@@ -198,22 +208,6 @@ std::string logtext() {
 std::string maskprefixes(const std::string &text) {
     static const std::regex prefix(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d : )");
     return std::regex_replace(text, prefix, "<T>");
-}
-
-std::string capturestdout(const std::function<void()> &fn) {
-    std::fflush(stdout);
-    std::string path = "/tmp/harness-stdout-" + std::to_string(getpid());
-    int file = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    int saved = dup(1);
-    check(file >= 0 && saved >= 0 && dup2(file, 1) == 1, "redirect stdout");
-    fn();
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    close(file);
-    std::string text = readfile(path);
-    unlink(path.c_str());
-    return text;
 }
 
 int fakemodule(const std::string &address) {

@@ -25,6 +25,7 @@ struct options {
     std::vector<std::string> env; // NAME=VALUE entries added to the environment
     std::string input;            // written to the program's standard input
     bool closestdin = false;      // start with descriptor 0 closed
+    int stdoutfd = -1;            // standard output: this descriptor instead of a file
     long maxfds = 0;              // RLIMIT_NOFILE for the program, 0: unchanged
     std::chrono::milliseconds timeout{30000};
 };
@@ -42,6 +43,14 @@ void preload(options &opt, const std::string &lib);
 // Makes the system refuse sockets to the program after its first `allowed`
 // ones (a preloaded stand-in for socket()).
 void refusesockets(options &opt, int allowed);
+
+// Sets the program's real-time clock by `seconds` at each real instant `at`
+// (a preloaded stand-in: the machine's clock stays as it is).
+struct clockstep {
+    std::timespec at;
+    long seconds;
+};
+void stepclock(options &opt, const std::vector<clockstep> &steps);
 
 // Runs a program to its end (killed after the time-out).
 result run(const std::vector<std::string> &argv, const options &opt = {});
@@ -69,9 +78,6 @@ void writefile(const std::string &path, const std::string &text);
 // so that tests compare the rest byte for byte.
 std::string logtext();
 std::string maskprefixes(const std::string &text);
-
-// Everything the calling process writes to standard output while fn runs.
-std::string capturestdout(const std::function<void()> &fn);
 
 // A stand-in heating module: a UDP socket bound to port 15151 of a loopback
 // address, with kernel receive time stamps.

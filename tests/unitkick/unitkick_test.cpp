@@ -1,6 +1,8 @@
 #include "harness.hpp"
 
+#include <ctime>
 #include <gtest/gtest.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -48,6 +50,28 @@ TEST(Unitkick, SendsTheResetCommandAtHalfPastTheSecond) {
                       static_cast<std::uint32_t>(c.bytes[5]) << 24;
     // The time field names the second it left in, and it left after x.5.
     EXPECT_EQ(static_cast<std::time_t>(t), c.stamp.tv_sec);
+    EXPECT_GE(c.stamp.tv_nsec, 500000000);
+    close(module);
+}
+
+TEST(Unitkick, ClockSetBackDuringTheWaitDoesNotHoldTheCommand) {
+    harness::sandbox();
+    int module = harness::fakemodule("127.0.0.2");
+    std::timespec ted{};
+    clock_gettime(CLOCK_REALTIME, &ted);
+    if (ted.tv_nsec > 300000000) // start just after a full second
+        std::this_thread::sleep_for(std::chrono::nanoseconds(1050000000 - ted.tv_nsec));
+    clock_gettime(CLOCK_REALTIME, &ted);
+    harness::options opt;
+    opt.timeout = 5s;
+    harness::stepclock(opt, {{{ted.tv_sec, 400000000}, -3600}});
+    harness::result r = harness::run({harness::bin("unitkick"), "127.0.0.2"}, opt);
+    EXPECT_EQ(r.status, 0);
+    harness::command c;
+    ASSERT_TRUE(harness::receive(module, c, 2s));
+    std::uint32_t t = static_cast<std::uint32_t>(c.bytes[2] | c.bytes[3] << 8 | c.bytes[4] << 16) |
+                      static_cast<std::uint32_t>(c.bytes[5]) << 24;
+    EXPECT_EQ(static_cast<std::time_t>(t), c.stamp.tv_sec - 3600) << "the new clock's second";
     EXPECT_GE(c.stamp.tv_nsec, 500000000);
     close(module);
 }

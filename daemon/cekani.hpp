@@ -1,0 +1,80 @@
+// The waits of the daemon's threads and of unitkick: when the time commands
+// go out, how the threads wait for that and for datagrams, and what the
+// orderly stop after SIGINT rests on.
+//
+// The stop's bound, about 12 s after SIGINT, is the sum of:
+// - SIGINT is blocked in the worker threads (bezsigint), so it always reaches
+//   the main thread and cuts its one-second sleep short;
+// - the receiver looks at koncime after every wait for a datagram, which
+//   lasts at most cekaniprijmu (200 ms);
+// - the time sender looks at it only between send cycles: after its wait for
+//   the next x0.5 s (at most 10.5 s, also when the clock is set meanwhile:
+//   see cekejdo) and after that cycle's sends, 20 ms per module;
+// - then the main thread joins both workers and pauses one second.
+// The waits use a timer slack of 1 ns (presnecasovani): the kernel would
+// otherwise move a wake-up up to 50 us later to batch it with others.
+#pragma once
+
+#include <csignal>
+#include <ctime>
+
+// The receiver's wait for a datagram, in milliseconds.
+inline constexpr int cekaniprijmu = 200;
+
+// --- Planning: pure functions of the clock readings they are given.
+
+// When the time sender sends next when it has not sent yet: half a second
+// after the next full ten seconds after `sekundy` (a wake at 10k + 0.5 s
+// leads to 10k + 10.5 s).
+std::timespec casodeslani(std::time_t sekundy);
+
+// When the time sender sends next, on the real-time clock's present reading
+// `ted`, when its last cycle went out `odposledniho` ns ago (measured on the
+// monotonic clock, so that a step of the real-time clock does not change
+// it). The command goes at x0.5 of the first ten seconds after the ten in
+// which the last one went out, read on the present clock: a step of the
+// clock never brings two commands into one ten and never stalls them. When
+// a step has carried the clock just past that x0.5, the command goes at
+// once, since it still carries the second a punctual one would have; past
+// x1.0 it waits for the next x0.5.
+std::timespec planujodeslani(std::timespec ted, long long odposledniho);
+
+// The next instant whose fraction of a second is 0.5, counting the current
+// one when it is exactly 0.5 (unitkick).
+std::timespec pristipulsekunda(std::time_t sekundy, long mikrosekundy);
+
+// When the module after slot i gets its command, on the monotonic clock: 20 ms
+// per slot after the cycle's instant `kotva`, so that lateness does not add
+// up, but never sooner than 10 ms after `ted`, so that a cycle that started
+// late still keeps the modules apart.
+std::timespec dalsislot(std::timespec kotva, int i, std::timespec ted);
+
+// --- Waiting.
+
+// A timer on the real-time clock that notices when the clock is set (an NTP
+// step, `date -s`); -1 when the system gives none (then cekejdo sleeps as
+// before, without noticing a step).
+int otevribudik();
+
+// Waits until the real-time clock reads `cil`. Returns true when it does,
+// false when the clock was set during the wait: the instant must then be
+// planned again on the new clock. An absolute wait on the real-time clock
+// alone would grow by the size of a step back (an hour's step would stop the
+// modules' time for an hour) and the stop with it.
+bool cekejdo(int budik, std::timespec cil);
+
+// Sleeps until the monotonic clock reads `cil`.
+void spidomonotonni(std::timespec cil);
+
+// Waits until the socket has a datagram, at most cekaniprijmu ms: 1 when it
+// has, 0 on time-out, -1 when the wait failed. poll, unlike select, takes any
+// descriptor number.
+int cekejnapaket(int sock);
+
+// Blocks SIGINT in the calling thread and returns the mask it had; threads
+// created meanwhile inherit the block.
+sigset_t bezsigint();
+void obnovmasku(const sigset_t &maska);
+
+// Wake-ups without the kernel's timer slack, for the calling thread.
+void presnecasovani();

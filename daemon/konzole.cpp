@@ -1,0 +1,134 @@
+#include "konzole.hpp"
+
+#include "cekani.hpp"
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace {
+
+// Text waiting for the writer: the bursts of a datagram flood fit, a console
+// that stops reading costs at most this much memory.
+constexpr std::size_t nejvicecekajiciho = 1 << 20;
+
+struct fronta {
+    std::mutex zamek;
+    std::condition_variable prace, hotovo;
+    std::string cekajici;
+    bool pise = false;
+};
+
+// Made once and never destroyed: the writer may still be inside a write
+// that never returns when the process exits.
+fronta *konz = nullptr;
+std::atomic<bool> bezi{false};
+
+void vypis(const std::string &text) {
+    for (std::size_t hotovo = 0; hotovo < text.size();) {
+        ssize_t n = write(STDOUT_FILENO, text.data() + hotovo, text.size() - hotovo);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return; // closed or full: the text is dropped
+        hotovo += static_cast<std::size_t>(n);
+    }
+}
+
+void *pisar(void *) {
+    std::string pisu;
+    for (;;) {
+        {
+            std::unique_lock z(konz->zamek);
+            konz->prace.wait(z, [] { return !konz->cekajici.empty(); });
+            pisu.swap(konz->cekajici);
+            konz->pise = true;
+        }
+        vypis(pisu);
+        pisu.clear();
+        {
+            std::lock_guard z(konz->zamek);
+            konz->pise = false;
+        }
+        konz->hotovo.notify_all();
+    }
+}
+
+__attribute__((format(printf, 2, 0))) void vpripis(std::string &text, const char *format,
+                                                   va_list args) {
+    char kratky[256]; // most texts: formatted once
+    va_list kopie;
+    va_copy(kopie, args);
+    int n = std::vsnprintf(kratky, sizeof kratky, format, kopie);
+    va_end(kopie);
+    if (n <= 0)
+        return;
+    if (n < static_cast<int>(sizeof kratky)) {
+        text.append(kratky, static_cast<std::size_t>(n));
+        return;
+    }
+    std::size_t zacatek = text.size();
+    text.resize(zacatek + static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(text.data() + zacatek, static_cast<std::size_t>(n) + 1, format, args);
+    text.pop_back();
+}
+
+} // namespace
+
+void pripisf(std::string &text, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    vpripis(text, format, args);
+    va_end(args);
+}
+
+void konzole(std::string_view text) {
+    if (!bezi) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return;
+    }
+    {
+        std::lock_guard z(konz->zamek);
+        if (konz->cekajici.size() + text.size() > nejvicecekajiciho)
+            return;
+        konz->cekajici.append(text);
+    }
+    konz->prace.notify_one();
+}
+
+void konzolef(const char *format, ...) {
+    std::string text;
+    va_list args;
+    va_start(args, format);
+    vpripis(text, format, args);
+    va_end(args);
+    konzole(text);
+}
+
+void pustkonzoli() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::fflush(stdout);
+    konz = new fronta;
+    sigset_t maska = bezsigint();
+    pthread_t vlakno;
+    if (pthread_create(&vlakno, nullptr, pisar, nullptr) == 0) {
+        pthread_detach(vlakno);
+        bezi = true;
+    }
+    obnovmasku(maska);
+}
+
+void dopiskonzoli(std::chrono::milliseconds limit) {
+    if (!bezi) {
+        std::fflush(stdout);
+        return;
+    }
+    std::unique_lock z(konz->zamek);
+    konz->hotovo.wait_for(z, limit, [] { return konz->cekajici.empty() && !konz->pise; });
+}

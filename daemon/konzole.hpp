@@ -1,0 +1,26 @@
+// The daemon's console: its standard output, one path for every thread.
+//
+// Until pustkonzoli starts the console's writer thread (and in overkal, which
+// never starts it) text goes straight to stdout. Afterwards the threads only
+// queue their text, and the writer thread alone writes it: standard output
+// that blocks (a pipe nobody reads, a terminal held with Ctrl-S, a stalled
+// journal), that is gone (SIGPIPE is ignored) or full never holds a worker.
+// What does not fit the queue is dropped, a whole text of one call at a time.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+// Appends printf-formatted text, however long, to `text`.
+void pripisf(std::string &text, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// Writes text to the console, in the order of the calls, whole or not at all.
+void konzole(std::string_view text);
+void konzolef(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// Starts the writer thread (with SIGINT blocked) and ignores SIGPIPE.
+void pustkonzoli();
+
+// Waits at most `limit` until the queued text has been written.
+void dopiskonzoli(std::chrono::milliseconds limit);
