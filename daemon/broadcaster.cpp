@@ -47,19 +47,14 @@ long long nsmezi(std::timespec od, std::timespec po) {
     return (po.tv_sec - od.tv_sec) * 1000000000LL + (po.tv_nsec - od.tv_nsec);
 }
 
-// One cycle: the time command to every module, the first at the instant the
-// wait for `cil` ended, the others 20 ms apart on the monotonic clock, which
-// no setting of the real-time clock moves.
-void odesliprikazy(std::timespec cil) {
+// One cycle: the time command to every module, the first at once, the
+// others 20 ms apart on the monotonic clock, which no setting of the
+// real-time clock moves. The wait for `cil` ended at `probuzeni`.
+void odesliprikazy(std::timespec cil, std::timespec probuzeni) {
     std::timespec ted{}, monotonni{};
     clock_gettime(CLOCK_REALTIME, &ted);
-    clock_gettime(CLOCK_MONOTONIC, &monotonni);
     // The cycle's instant on the monotonic clock: the wake less its lateness.
-    std::timespec kotva = monotonni;
-    kotva.tv_sec -= cil.tv_sec;
-    kotva.tv_nsec -= cil.tv_nsec;
-    kotva.tv_sec += ted.tv_sec;
-    kotva.tv_nsec += ted.tv_nsec;
+    std::timespec kotva{probuzeni.tv_sec, probuzeni.tv_nsec - static_cast<long>(nsmezi(cil, ted))};
     for (int i = 0; i < konpolemod; ++i) {
         auto prikaz = sestavprikaz(static_cast<std::uint8_t>(casovyprikaz(i)), ted.tv_sec);
         posliUDP(i, prikaz.data(), static_cast<int>(prikaz.size()));
@@ -96,7 +91,7 @@ void posilamcas() {
             continue; // the clock was set: plan again on the new one
         clock_gettime(CLOCK_MONOTONIC, &posledni);
         poslal = true;
-        odesliprikazy(cil);
+        odesliprikazy(cil, posledni);
     }
     if (budik >= 0)
         close(budik);

@@ -46,7 +46,8 @@ std::timespec pristipulsekunda(std::time_t sekundy, long mikrosekundy);
 // When the module after slot i gets its command, on the monotonic clock: 20 ms
 // per slot after the cycle's instant `kotva`, so that lateness does not add
 // up, but never sooner than 10 ms after `ted`, so that a cycle that started
-// late still keeps the modules apart.
+// late still keeps the modules apart. (The nanoseconds of `kotva` may lie
+// outside 0 to 999999999.)
 std::timespec dalsislot(std::timespec kotva, int i, std::timespec ted);
 
 // --- Waiting.
