@@ -3,6 +3,7 @@
 #include "datagram.hpp"
 #include "lifecycle.hpp"
 #include "log.hpp"
+#include "stav.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
@@ -57,11 +58,14 @@ int posliUDP(int slot, const std::uint8_t *data, int n) {
     cil.sin_family = AF_INET;
     cil.sin_port = htons(portmodulu);
     cil.sin_addr.s_addr = polemod[static_cast<std::size_t>(slot)].adresa;
+    modul &m = polemod[static_cast<std::size_t>(slot)];
     if (sendto(vyssock, data, static_cast<std::size_t>(n), 0, reinterpret_cast<sockaddr *>(&cil),
                sizeof cil) < 0) {
+        ++m.chybodeslani;
         zapisdologuf(true, "Error: posliUDP nemuze odeslat paket pro modul c. %d \n ", slot);
         return -3;
     }
+    ++m.odeslano;
     return 0;
 }
 
@@ -102,6 +106,7 @@ void posilamcas() {
             hlidejmodul(i);
             spido(dalsislot(cil, i));
         }
+        zaznamenejcyklus(cil, ted); // after the sends, so that it never delays one
     }
     zapisdologu(true, "Vlakno posilamcas konci \n");
 }

@@ -44,6 +44,10 @@ std::array<std::uint8_t, 14> sestavstav(const stavmodulu &s);
 // in local time.
 std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas);
 
+// A reset cause in the words of its log line ("SOFTE Reset", ...); nullptr
+// for the codes the log does not report (6 and unknown codes).
+const char *slovacosestalo(int pricina);
+
 // When the time broadcaster sends next: half a second after the next full
 // ten seconds after `sekundy` (a wake at 10k + 0.5 s leads to 10k + 10.5 s).
 std::timespec casodeslani(std::time_t sekundy);

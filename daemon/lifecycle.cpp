@@ -4,6 +4,7 @@
 #include "config.hpp"
 #include "log.hpp"
 #include "receiver.hpp"
+#include "stav.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
@@ -188,6 +189,7 @@ int behdemona() {
     // A supervisor reading the console sees each line when it is written.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     koncime = 0;
+    demon.start = std::time(nullptr);
 
     if (!zkouskalogu())
         return -1;
@@ -204,10 +206,15 @@ int behdemona() {
         return -1;
     nastavsignal();
     pustvlakna();
+    zapisstav();
 
+    // The state file is written here, once a second, and not by the time
+    // sender, whose sends must never wait for a file; so it stays fresh
+    // with no module configured too.
     while (!koncime) {
         sleep(1);
         zapissignal();
+        zapisstav();
     }
 
     if (bezi1)
@@ -217,6 +224,7 @@ int behdemona() {
     sleep(1);
     close(prijsock);
     close(vyssock);
+    zapisstav();
     zapisdologu(false, " \n\n");
     zapisdologu(true, "Program kamnar radne skoncil \n\n");
     return 0;
