@@ -3,6 +3,7 @@
 #include "datagram.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -10,13 +11,23 @@
 
 namespace {
 
+// Appends the formatted text, however long.
 __attribute__((format(printf, 2, 3))) void pripis(std::string &text, const char *format, ...) {
     char radek[256];
-    va_list args;
+    va_list args, znovu;
     va_start(args, format);
+    va_copy(znovu, args);
     int n = std::vsnprintf(radek, sizeof radek, format, args);
     va_end(args);
-    text.append(radek, static_cast<std::size_t>(std::clamp(n, 0, int{sizeof radek} - 1)));
+    if (n > 0 && n < int{sizeof radek}) {
+        text.append(radek, static_cast<std::size_t>(n));
+    } else if (n > 0) {
+        std::size_t od = text.size();
+        text.resize(od + static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(text.data() + od, static_cast<std::size_t>(n) + 1, format, znovu);
+        text.resize(od + static_cast<std::size_t>(n));
+    }
+    va_end(znovu);
 }
 
 // The value of label `jmeno` in a label text such as modul="1",adresa="..."
@@ -77,7 +88,9 @@ prehled ctiprehled(const std::string &text) {
         }
         char *konec = nullptr;
         double hodnota = std::strtod(radek.c_str() + mezera + 1, &konec);
-        if (konec == radek.c_str() + mezera + 1)
+        // Not a number, or none the daemon writes (NaN, infinities and
+        // values that would overflow a count of seconds).
+        if (konec == radek.c_str() + mezera + 1 || !(std::fabs(hodnota) < 1e15))
             continue;
         auto cele = static_cast<long long>(hodnota);
 

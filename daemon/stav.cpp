@@ -19,13 +19,23 @@ namespace {
 // Whether the last attempt to write the file failed; main thread only.
 bool selhava = false;
 
+// Appends the formatted text, however long.
 __attribute__((format(printf, 2, 3))) void pripis(std::string &text, const char *format, ...) {
     char radek[256];
-    va_list args;
+    va_list args, znovu;
     va_start(args, format);
+    va_copy(znovu, args);
     int n = std::vsnprintf(radek, sizeof radek, format, args);
     va_end(args);
-    text.append(radek, static_cast<std::size_t>(std::clamp(n, 0, int{sizeof radek} - 1)));
+    if (n > 0 && n < int{sizeof radek}) {
+        text.append(radek, static_cast<std::size_t>(n));
+    } else if (n > 0) {
+        std::size_t od = text.size();
+        text.resize(od + static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(text.data() + od, static_cast<std::size_t>(n) + 1, format, znovu);
+        text.resize(od + static_cast<std::size_t>(n));
+    }
+    va_end(znovu);
 }
 
 // One metric family: its HELP and TYPE lines, then its samples. A family

@@ -133,6 +133,13 @@ TEST(StateText, HoldsWhatIsKnownAndKamnarstavTabulatesIt) {
     polemod[1].hlidac = 1;
     EXPECT_EQ(vysledek(ctiprehled(vytvorstav())), 0);
 
+    // Values the daemon never writes are passed over, not converted.
+    prehled spatny = ctiprehled("kamnar_modul_odpovida{modul=\"0\",adresa=\"x\"} +Inf\n"
+                                "kamnar_modul_posledni_paket_timestamp_seconds{modul=\"0\",adresa="
+                                "\"x\"} -9e18\nkamnar_modul_tmr1{modul=\"0\",adresa=\"x\","
+                                "stari=\"0\"} NaN\n");
+    ASSERT_EQ(spatny.moduly.size(), 0u);
+
     prehled prazdny = ctiprehled("");
     EXPECT_EQ(tabulka(prazdny, 0), "v konfiguraci neni zadny modul\nkamnar bezi od -, paketu od "
                                    "modulu 0, z cizich adres 0, zpozdeni cyklu -\n");
