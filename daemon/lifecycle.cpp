@@ -224,7 +224,7 @@ int behdemona() {
     sleep(1);
     close(prijsock);
     close(vyssock);
-    zapisstav();
+    zapisstav(false);
     zapisdologu(false, " \n\n");
     zapisdologu(true, "Program kamnar radne skoncil \n\n");
     return 0;

@@ -94,7 +94,9 @@ prehled ctiprehled(const std::string &text) {
             continue;
         auto cele = static_cast<long long>(hodnota);
 
-        if (jmeno == "kamnar_start_timestamp_seconds")
+        if (jmeno == "kamnar_bezi")
+            p.bezi = cele != 0;
+        else if (jmeno == "kamnar_start_timestamp_seconds")
             p.start = cele;
         else if (jmeno == "kamnar_pakety_od_modulu_total")
             p.odmodulu = cele;
@@ -147,14 +149,16 @@ std::string tabulka(const prehled &p, std::time_t ted) {
     std::string zpozdeni;
     if (p.zpozdeni)
         pripis(zpozdeni, "%.3f ms", *p.zpozdeni * 1000);
-    pripis(text,
-           "kamnar bezi od %s, paketu od modulu %lld, z cizich adres %lld, zpozdeni cyklu %s\n",
+    pripis(text, "%s %s, paketu od modulu %lld, z cizich adres %lld, zpozdeni cyklu %s\n",
+           p.bezi ? "kamnar bezi od" : "kamnar skoncil, bezel od",
            p.start ? cas(*p.start).c_str() : "-", p.odmodulu, p.odcizich,
            p.zpozdeni ? zpozdeni.c_str() : "-");
     return text;
 }
 
 int vysledek(const prehled &p) {
+    if (!p.bezi)
+        return 2;
     for (const auto &[c, m] : p.moduly)
         if (!m.odpovida)
             return 1;

@@ -19,6 +19,7 @@ struct prehledmodulu {
 };
 
 struct prehled {
+    bool bezi = true;                    // false: the daemon wrote the file as it stopped
     std::map<int, prehledmodulu> moduly; // by module number
     std::optional<long long> start;      // Unix time
     long long odmodulu = 0, odcizich = 0;
@@ -33,5 +34,5 @@ prehled ctiprehled(const std::string &text);
 std::string tabulka(const prehled &p, std::time_t ted);
 
 // kamnarstav's exit status for a snapshot it could read: 0 when every module
-// answers, 1 when one or more does not.
+// answers, 1 when one or more does not, 2 when the daemon has stopped.
 int vysledek(const prehled &p);

@@ -57,7 +57,6 @@ stitky stitkymodulu() {
         char adresa[INET_ADDRSTRLEN];
         std::uint32_t a = polemod[static_cast<std::size_t>(i)].adresa;
         inet_ntop(AF_INET, &a, adresa, sizeof adresa);
-        s[static_cast<std::size_t>(i)].clear();
         pripis(s[static_cast<std::size_t>(i)], "modul=\"%d\",adresa=\"%s\"", i, adresa);
     }
     return s;
@@ -89,13 +88,13 @@ bool zapisvse(int fd, const std::string &text) {
 
 // 0 after the file was replaced, ENOENT when the directory does not exist,
 // else the error code of the step that failed.
-int nahradsoubor() {
+int nahradsoubor(bool bezi) {
     int fd = open(docasnystav, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0)
         return errno;
     // Readable by the collector, which runs as a user of its own, whatever
     // the umask.
-    bool ok = fchmod(fd, 0644) == 0 && zapisvse(fd, vytvorstav());
+    bool ok = fchmod(fd, 0644) == 0 && zapisvse(fd, vytvorstav(bezi));
     int chyba = errno;
     if (close(fd) != 0 && ok) {
         ok = false;
@@ -128,10 +127,15 @@ void zaznamenejcyklus(const std::timespec &cil, const std::timespec &ted) {
                      (ted.tv_nsec - cil.tv_nsec);
 }
 
-std::string vytvorstav() {
+std::string vytvorstav(bool bezi) {
     std::string text;
     text.reserve(1024 + 1024 * static_cast<std::size_t>(konpolemod));
     std::string d;
+
+    pripis(d, "kamnar_bezi %d\n", bezi ? 1 : 0);
+    rodina(text, "kamnar_bezi", "gauge", "1 dokud kamnar bezi, 0 ve stavu zapsanem, kdyz skoncil",
+           d);
+    d.clear();
 
     pripis(d, "kamnar_start_timestamp_seconds %lld\n", static_cast<long long>(demon.start.load()));
     rodina(text, "kamnar_start_timestamp_seconds", "gauge", "Cas spusteni kamnaru (Unixovy cas)",
@@ -229,8 +233,8 @@ std::string vytvorstav() {
     return text;
 }
 
-void zapisstav() {
-    int chyba = nahradsoubor();
+void zapisstav(bool bezi) {
+    int chyba = nahradsoubor(bezi);
     if (chyba == ENOENT)
         return; // no /run/kamnar: not run as the service
     if (chyba != 0 && !selhava)

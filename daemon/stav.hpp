@@ -42,11 +42,12 @@ void zaznamenejpaket(modul &m, const stavmodulu &s, std::time_t ted);
 void zaznamenejcyklus(const std::timespec &cil, const std::timespec &ted);
 
 // The snapshot's text from the tables and the counters. Every field is read
-// whole, but the snapshot may mix the values of two datagrams.
-std::string vytvorstav();
+// whole, but the snapshot may mix the values of two datagrams. `bezi` is
+// false for the last snapshot, written when the daemon stops.
+std::string vytvorstav(bool bezi = true);
 
 // Writes the snapshot: a temporary file in /run/kamnar renamed over the file.
 // Nothing when the directory does not exist. The first failure is logged,
 // and so is the first success after failures; nothing else is, so a failure
 // never floods the log. Used by the main thread alone.
-void zapisstav();
+void zapisstav(bool bezi = true);

@@ -1,8 +1,8 @@
 // Any bytes as the state file that kamnarstav reads: what it takes from it,
 // the table it prints and its exit status. Whatever the file holds, each
 // module gets exactly one line of the table between the header and the
-// daemon's line, and the exit status is 1 exactly when one of them does not
-// answer.
+// daemon's line, and the exit status is 2 when the daemon has stopped, else
+// 1 exactly when one of them does not answer.
 #include "prehled.hpp"
 #include "spolecne.hpp"
 

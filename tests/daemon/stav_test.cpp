@@ -132,6 +132,13 @@ TEST(StateText, HoldsWhatIsKnownAndKamnarstavTabulatesIt) {
     EXPECT_EQ(vysledek(p), 1);
     polemod[1].hlidac = 1;
     EXPECT_EQ(vysledek(ctiprehled(vytvorstav())), 0);
+    // The snapshot written at the stop says so, and kamnarstav too.
+    EXPECT_TRUE(has(text, "# TYPE kamnar_bezi gauge\nkamnar_bezi 1\n"));
+    std::string konec = vytvorstav(false);
+    EXPECT_TRUE(has(konec, "# TYPE kamnar_bezi gauge\nkamnar_bezi 0\n"));
+    EXPECT_EQ(vysledek(ctiprehled(konec)), 2);
+    EXPECT_TRUE(has(tabulka(ctiprehled(konec), 1796630410),
+                    "\nkamnar skoncil, bezel od 07.12.2026 08:53:20, paketu od modulu 3,"));
 
     // Values the daemon never writes are passed over, not converted.
     prehled spatny = ctiprehled("kamnar_modul_odpovida{modul=\"0\",adresa=\"x\"} +Inf\n"
@@ -240,6 +247,7 @@ TEST_F(StateFile, FollowsTheModulesAndIsLeftAtTheStop) {
                stateholds("kamnar_pakety_od_cizich_total 1\n");
     }));
     std::string text = state();
+    EXPECT_TRUE(has(text, "\nkamnar_bezi 1\n"));
     EXPECT_TRUE(has(text, "kamnar_pakety_od_modulu_total 1\n"));
     EXPECT_TRUE(has(text, "kamnar_modul_odpovida" + m0 + " 1\n"));
     EXPECT_TRUE(has(text, "kamnar_modul_cas_souhlasi" + m0 + " 1\n"));
@@ -269,6 +277,8 @@ TEST_F(StateFile, FollowsTheModulesAndIsLeftAtTheStop) {
         stateholds("kamnar_modul_prikazy_total" + m0 + " " + std::to_string(commands) + "\n"))
         << commands << " commands\n"
         << state();
+    EXPECT_TRUE(stateholds("\nkamnar_bezi 0\n"));
+    EXPECT_EQ(harness::run({harness::bin("kamnarstav")}, opt).status, 2);
     EXPECT_NE(access(docasnystav, F_OK), 0) << "the temporary file is renamed, never left";
     EXPECT_FALSE(logged("stav"));
 }
