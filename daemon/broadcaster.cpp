@@ -5,6 +5,7 @@
 #include "konzole.hpp"
 #include "lifecycle.hpp"
 #include "log.hpp"
+#include "stav.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
@@ -22,11 +23,14 @@ int posliUDP(int slot, const std::uint8_t *data, int n) {
     cil.sin_family = AF_INET;
     cil.sin_port = htons(portmodulu);
     cil.sin_addr.s_addr = polemod[static_cast<std::size_t>(slot)].adresa;
+    modul &m = polemod[static_cast<std::size_t>(slot)];
     if (sendto(vyssock, data, static_cast<std::size_t>(n), 0, reinterpret_cast<sockaddr *>(&cil),
                sizeof cil) < 0) {
+        ++m.chybodeslani;
         zapisdologuf(true, "Error: posliUDP nemuze odeslat paket pro modul c. %d \n ", slot);
         return -3;
     }
+    ++m.odeslano;
     return 0;
 }
 
@@ -68,6 +72,7 @@ void odesliprikazy(std::timespec cil, std::timespec probuzeni) {
         clock_gettime(CLOCK_MONOTONIC, &monotonni);
         spidomonotonni(dalsislot(kotva, i, monotonni));
     }
+    zaznamenejcyklus(cil, ted); // after the sends, so that it never delays one
 }
 
 } // namespace

@@ -107,3 +107,26 @@ std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas) {
     }
     return text;
 }
+
+const char *slovacosestalo(int pricina) {
+    switch (pricina) {
+    case 0:
+        return "nesmyslna hodnota";
+    case 1:
+        return "PowerUp Reset";
+    case 2:
+        return "BOR reset";
+    case 3:
+        return "SOFTE Reset";
+    case 4:
+        return "WDT Reset";
+    case 5:
+        return "Nejaky jiny RESET";
+    case 129:
+        return "AddressErrorTrap";
+    case 130:
+        return "StackErrorTrap";
+    default:
+        return nullptr;
+    }
+}

@@ -43,3 +43,7 @@ std::array<std::uint8_t, 14> sestavstav(const stavmodulu &s);
 // the cause is not reported (6 and unknown codes). `cas` is the module time
 // in local time.
 std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas);
+
+// A reset cause in the words of its log line ("SOFTE Reset", ...); nullptr
+// for the codes the log does not report (6 and unknown codes).
+const char *slovacosestalo(int pricina);

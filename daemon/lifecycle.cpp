@@ -6,6 +6,7 @@
 #include "konzole.hpp"
 #include "log.hpp"
 #include "receiver.hpp"
+#include "stav.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
@@ -190,6 +191,7 @@ namespace {
 
 int beh() {
     koncime = 0;
+    demon.start = std::time(nullptr);
 
     if (!zkouskalogu())
         return -1;
@@ -206,10 +208,15 @@ int beh() {
         return -1;
     nastavsignal();
     pustvlakna();
+    zapisstav();
 
+    // The state file is written here, once a second, and not by the time
+    // sender, whose sends must never wait for a file; so it stays fresh
+    // with no module configured too.
     while (!koncime) {
         sleep(1);
         zapissignal();
+        zapisstav();
     }
     // A SIGINT that came while the threads were started, or after the last
     // look at the flag, is logged here: every stop by SIGINT has its entry.
@@ -225,6 +232,7 @@ int beh() {
     std::this_thread::sleep_until(konecpauzy);
     close(prijsock);
     close(vyssock);
+    zapisstav(false);
     zapisdologu(false, " \n\n");
     zapisdologu(true, "Program kamnar radne skoncil \n\n");
     return 0;

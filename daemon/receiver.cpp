@@ -5,6 +5,7 @@
 #include "konzole.hpp"
 #include "lifecycle.hpp"
 #include "log.hpp"
+#include "stav.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
@@ -98,6 +99,7 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
     inet_ntop(AF_INET, &odesilatel, adresa, sizeof adresa);
     int cislo = najdimodul(odesilatel);
     if (cislo < 0) {
+        ++demon.odcizich;
         zapisdologuf(
             true, "prijemUDP - prisel paket z adresy %s , ktera neni v konfiguracnim file !!! \n",
             adresa);
@@ -118,6 +120,7 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
 
     if (m.hlidac.exchange(10) == 0)
         zapisdologuf(true, "Modul %d adresa %s uz zase odpovida \n", cislo, adresa);
+    zaznamenejpaket(m, s, std::time(nullptr));
 
     if (s.status == poslednistav)
         return;

@@ -15,6 +15,13 @@ void inicializujtabulky() {
         m.odpocet = 5;
         m.hlidac = 10;
         m.defpr1 = 0;
+        m.defpr1prislo = false;
+        m.poslednipaket = 0;
+        m.souhlasi = -1;
+        m.pricina = -1;
+        m.casresetu = 0;
+        m.odeslano = 0;
+        m.chybodeslani = 0;
     }
     for (kalendar &k : polekal) {
         k.cesta[0] = '\0';

@@ -19,7 +19,19 @@ struct modul {
     std::atomic<std::int32_t> odpocet;             // readings left before the history is shown
     std::atomic<std::int32_t> hlidac;              // reply watchdog in 10 s send periods
     std::atomic<std::int32_t> defpr1;              // last DEFPR1 value, 0 = unknown
+
+    // What the state file shows besides (stav.hpp); each written by one
+    // worker and read by the main thread's snapshot.
+    std::atomic<bool> defpr1prislo;          // a DEFPR1 value has come, 0 included
+    std::atomic<std::int64_t> poslednipaket; // Unix time of its last datagram, 0 = none yet
+    std::atomic<std::int32_t> souhlasi;   // clock agrees by its last datagram: 1, 0; -1 = none yet
+    std::atomic<std::int32_t> pricina;    // its last reported reset cause, -1 = none yet
+    std::atomic<std::uint32_t> casresetu; // the module time reported with that cause
+    std::atomic<std::uint64_t> odeslano;  // time commands sent
+    std::atomic<std::uint64_t> chybodeslani; // time commands the system refused to send
 };
+static_assert(std::atomic<std::int64_t>::is_always_lock_free);
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 
 // One calendar file of a module.
 struct kalendar {

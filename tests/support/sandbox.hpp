@@ -7,8 +7,9 @@
 namespace harness {
 
 // Moves the calling thread into its own mount and network namespace: tmpfs
-// over /var/log, /home and /srv, loopback up (127.0.0.0/8 all local). Returns a new
-// empty working directory inside that sandbox. Children started afterwards
+// over /var/log, /home, /srv and /run (empty: no /run/kamnar), loopback up
+// (127.0.0.0/8 all local). Returns a new empty working directory inside that
+// sandbox. Children started afterwards
 // inherit it; the host's files and ports are never touched.
 std::string sandbox();
 

@@ -1,0 +1,34 @@
+// Any bytes as the state file that kamnarstav reads: what it takes from it,
+// the table it prints and its exit status. Whatever the file holds, each
+// module gets exactly one line of the table between the header and the
+// daemon's line, and the exit status is 2 when the daemon has stopped, else
+// 1 exactly when one of them does not answer.
+#include "prehled.hpp"
+#include "spolecne.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    pripravfuzz();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const std::string soubor(reinterpret_cast<const char *>(data), size);
+    const prehled p = ctiprehled(soubor);
+    const std::string t = tabulka(p, 1796630410);
+
+    for (const auto &[c, m] : p.moduly)
+        INVARIANT(c >= 0 && c <= 99);
+    INVARIANT(t.ends_with("\n"));
+    const auto radky = static_cast<std::size_t>(std::count(t.begin(), t.end(), '\n'));
+    INVARIANT(radky == p.moduly.size() + 2);
+    const std::size_t posledni = t.rfind('\n', t.size() - 2) + 1;
+    INVARIANT(t.compare(posledni, 15, p.bezi ? "kamnar bezi od " : "kamnar skoncil,") == 0);
+    const bool nekdomlci = std::any_of(p.moduly.begin(), p.moduly.end(),
+                                       [](const auto &m) { return !m.second.odpovida; });
+    INVARIANT(vysledek(p) == (!p.bezi ? 2 : nekdomlci ? 1 : 0));
+    return 0;
+}
