@@ -164,7 +164,7 @@ void pustvlakna() {
 }
 
 bool zkouskalogu() {
-    logfile = std::fopen(cestalogu, "a");
+    logfile = otevrisoubor(cestalogu, true);
     if (!logfile) {
         std::printf("Nelze otevrit logfile %s - koncim !!! \n\n", cestalogu);
         return false;
@@ -175,7 +175,7 @@ bool zkouskalogu() {
 }
 
 FILE *otevrikonfiguraci() {
-    FILE *konfigurace = std::fopen(jmenokonfigurace, "r");
+    FILE *konfigurace = otevrisoubor(jmenokonfigurace, false);
     if (!konfigurace) {
         std::printf("Nelze otevrit konfiguracni file %s - koncim !!! \n\n", jmenokonfigurace);
         zapisdologuf(true, "Nelze otevrit konfiguracni file %s - koncim !!! \n\n",
