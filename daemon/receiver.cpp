@@ -4,6 +4,7 @@
 #include "lifecycle.hpp"
 #include "log.hpp"
 #include "tables.hpp"
+#include "zaplava.hpp"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -130,7 +131,7 @@ void dekodujcosestalo(int modul, std::span<const std::uint8_t> data) {
     std::tm t{};
     localtime_r(&cas, &t); // the log prefix converts times at the same moment
     std::string text = textcosestalo(modul, s, t);
-    if (!text.empty())
+    if (!text.empty() && zapismodulu(modul))
         zapisdologu(true, text.c_str());
 }
 
@@ -139,10 +140,13 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
     char adresa[INET_ADDRSTRLEN];
     inet_ntop(AF_INET, &odesilatel, adresa, sizeof adresa);
     int cislo = najdimodul(odesilatel);
+    shrnzaplavu(false);
     if (cislo < 0) {
-        zapisdologuf(
-            true, "prijemUDP - prisel paket z adresy %s , ktera neni v konfiguracnim file !!! \n",
-            adresa);
+        if (zapiscizi(odesilatel))
+            zapisdologuf(
+                true,
+                "prijemUDP - prisel paket z adresy %s , ktera neni v konfiguracnim file !!! \n",
+                adresa);
         return;
     }
     modul &m = polemod[static_cast<std::size_t>(cislo)];
@@ -154,17 +158,20 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
         zapamatujtmr1(m, s.hodnota, konzole);
     } else if (s.typ == 9) {
         m.defpr1 = s.hodnota;
-        zapisdologuf(true, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
+        if (zapismodulu(cislo))
+            zapisdologuf(true, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
         pripis(konzole, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
     }
 
-    if (m.hlidac.exchange(10) == 0)
+    if (m.hlidac.exchange(10) == 0 && zapismodulu(cislo))
         zapisdologuf(true, "Modul %d adresa %s uz zase odpovida \n", cislo, adresa);
 
     if (s.status == poslednistav)
         return;
     poslednistav = s.status;
     pripis(konzole, "\nstavmodulu je %2x \n ", s.status);
+    if (!zapismodulu(cislo))
+        return;
     if (s.status & 0x40)
         zapisdologuf(true, "cas modulu %02d %s   souhlasi s PC \n", cislo, adresa);
     else
@@ -185,5 +192,6 @@ void prijemUDP() {
         if (cekejnapaket())
             prectidavku(konzole);
     }
+    shrnzaplavu(true);
     zapisdologu(true, "Vlakno prijemUDP skoncilo \n");
 }
