@@ -25,6 +25,7 @@ struct options {
     std::vector<std::string> env; // NAME=VALUE entries added to the environment
     std::string input;            // written to the program's standard input
     bool closestdin = false;      // start with descriptor 0 closed
+    bool discardout = false;      // standard output to /dev/null (a flood's console)
     long maxfds = 0;              // RLIMIT_NOFILE for the program, 0: unchanged
     std::chrono::milliseconds timeout{30000};
 };
