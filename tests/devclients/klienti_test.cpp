@@ -230,14 +230,12 @@ TEST_F(Klient, ServerThatNeverAcceptsOrNeverReadsHoldsNoClient) {
             }
         }
     });
-    for (int kolo = 0; kolo < 3; ++kolo) {
-        for (const pripad &p : pripady()) {
-            harness::result r = spust(p);
-            EXPECT_EQ(r.status, 0) << p.program;
-            EXPECT_EQ(r.out, p.pred + p.popripojeni + p.zaver) << p.program;
-        }
+    for (const pripad &p : pripady()) {
+        harness::result r = spust(p);
+        EXPECT_EQ(r.status, 0) << p.program;
+        EXPECT_EQ(r.out, p.pred + p.popripojeni + p.zaver) << p.program;
     }
-    EXPECT_TRUE(harness::waitfor([&] { return prijatych == 3 * pripady().size(); }));
+    EXPECT_TRUE(harness::waitfor([&] { return prijatych == pripady().size(); }));
     konec = true;
     server.join();
     for (int c : spojeni)
