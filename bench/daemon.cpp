@@ -8,8 +8,16 @@
 //                                        answers every time command and sends
 //                                        RATE datagrams per second of its own
 //                                        (default 60 s, 100/s)
+//   bench_daemon budget [SECONDS [RATE]] a flood at RATE per second (default
+//                                        60 s, 20000/s) from two strangers,
+//                                        then one as long forged with the
+//                                        address of a configured module, while
+//                                        four real modules send every 10 s
 //
-// Both report the daemon's resident memory (VmRSS) before and after, how much
+// budget reports how much each flood grew the log, beside what the real
+// modules' entries of the same time take, whether every entry of theirs is
+// there, and the daemon's memory; its goal line is flood-log. The others
+// report the daemon's resident memory (VmRSS) before and after, how much
 // it handled, how long a module's DEFPR1 value took to reach its commands
 // afterwards, and how long the orderly stop took; the "figure" lines are for
 // scripts/bench's table.
@@ -23,8 +31,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <netinet/in.h>
+#include <numeric>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -79,7 +89,7 @@ struct demon {
 };
 
 // Starts the daemon in the sandbox that main entered.
-demon spust(const std::string &jmeno, const std::string &konfigurace) {
+demon spust(const std::string &jmeno, const std::string &konfigurace, bool bezkonzole = false) {
     demon d;
     d.jmeno = jmeno;
     d.work = "/home/test-work";
@@ -90,6 +100,7 @@ demon spust(const std::string &jmeno, const std::string &konfigurace) {
     opt.cwd = d.work;
     opt.env = {"TZ=UTC"};
     opt.timeout = 60s;
+    opt.discardout = bezkonzole;
     d.p = harness::start({harness::bin("kamnar")}, opt);
     if (!harness::waitfor([] {
             return harness::logtext().find("skoncil jsem pousteni vlaken --\n") !=
@@ -247,19 +258,199 @@ int plna(double sekundy, long rychlost) {
     return 0;
 }
 
+long velikostlogu() {
+    struct stat st {};
+    return stat("/var/log/kamnar.log", &st) == 0 ? static_cast<long>(st.st_size) : 0;
+}
+
+// The real modules of the budget run: each sends a DEFPR1 value with a SOFTE
+// reset report every 10 s, both unique to the datagram, and a status that
+// differs from the one before it (0x40 and 0x00 in turn, and neither is a
+// forged one's), so that each datagram causes three entries.
+struct skutecne {
+    std::vector<int> socks;
+    int poradi = 0;
+    std::vector<std::string> zaznamy; // every entry they caused, without the prefix
+    std::vector<std::size_t> stavu;   // clock entries per module
+
+    void odesli() {
+        for (std::size_t m = 0; m < socks.size(); ++m, ++poradi) {
+            const std::uint32_t cas = 1700000000u + static_cast<std::uint32_t>(poradi);
+            const auto hodnota = static_cast<std::uint16_t>(poradi + 1);
+            auto b = sestavstav(
+                {9, static_cast<std::uint8_t>(m % 2 ? 0x00 : 0x40), 3, 0, 0, cas, hodnota});
+            if (!posli(socks[m], {b.begin(), b.end()}))
+                continue;
+            std::time_t t = cas;
+            std::tm u{};
+            gmtime_r(&t, &u);
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "Modul %02zu - SOFTE Reset - jeho posledni cas  %02d:%02d:%02d "
+                          "%02d.%02d.%04d \n",
+                          m, u.tm_hour, u.tm_min, u.tm_sec, u.tm_mday, u.tm_mon + 1,
+                          u.tm_year + 1900);
+            zaznamy.push_back(text);
+            std::snprintf(text, sizeof text, "modul %2zu - prisla hodnota DEFPR1 %d \n", m,
+                          hodnota);
+            zaznamy.push_back(text);
+            ++stavu[m];
+        }
+    }
+};
+
+struct vysledekfaze {
+    long narust = 0;     // bytes the log grew by
+    long skutecnych = 0; // bytes of the real modules' entries among them
+    long chybi = 0;      // real modules' entries missing
+    long rssdo = 0, rsspo = 0;
+};
+
+// One flood of `sekundy` at `rychlost`: datagram i goes out through
+// kudy(i); the real modules send at 1 s and every 10 s after.
+template <typename F>
+vysledekfaze faze(const char *jmeno, demon &d, skutecne &s, double sekundy, long rychlost, F kudy) {
+    vysledekfaze v;
+    const std::string logpred = harness::logtext();
+    const long pred = static_cast<long>(logpred.size());
+    v.rssdo = vmrss(d.p.pid);
+    long nejvic = v.rssdo;
+    s.zaznamy.clear();
+    std::fill(s.stavu.begin(), s.stavu.end(), 0);
+
+    const long celkem = static_cast<long>(sekundy * static_cast<double>(rychlost));
+    long odeslano = 0, ztraceno = 0;
+    auto zacatek = hodiny::now(), pristivypis = zacatek + 5s, pristiskutecne = zacatek + 1s;
+    for (long tik = 0; odeslano + ztraceno < celkem && hodiny::now() - zacatek < sekundy * 1s + 5s;
+         ++tik) {
+        long do_ = std::min(celkem, rychlost * (tik + 1) / 1000);
+        for (long i = odeslano + ztraceno; i < do_; ++i) {
+            auto [sock, bajty] = kudy(i);
+            if (posli(sock, *bajty))
+                ++odeslano;
+            else
+                ++ztraceno;
+        }
+        if (hodiny::now() >= pristiskutecne) {
+            s.odesli();
+            pristiskutecne += 10s;
+        }
+        std::this_thread::sleep_until(zacatek + (tik + 1) * 1ms);
+        if (hodiny::now() >= pristivypis) {
+            nejvic = std::max(nejvic, vmrss(d.p.pid));
+            pristivypis += 5s;
+        }
+    }
+    double trvani = sekund(hodiny::now() - zacatek);
+    // The daemon works off its queue; the log then stands still.
+    long posledni = -1;
+    for (int i = 0; i < 50 && velikostlogu() != posledni; ++i) {
+        posledni = velikostlogu();
+        std::this_thread::sleep_for(200ms);
+    }
+    const std::string log = harness::logtext().substr(logpred.size());
+    v.narust = velikostlogu() - pred;
+    for (const std::string &z : s.zaznamy) {
+        std::size_t n = pocet(log, " : " + z);
+        v.chybi += n == 1 ? 0 : 1;
+        v.skutecnych += static_cast<long>(n * (z.size() + 22));
+    }
+    for (std::size_t m = 0; m < s.stavu.size(); ++m) {
+        std::size_t n = 0;
+        for (const char *jak : {"  ", "ne"}) {
+            char radek[80];
+            std::snprintf(radek, sizeof radek, " : cas modulu %02zu 127.0.0.%zu %ssouhlasi s PC \n",
+                          m, m + 2, jak);
+            std::size_t k = pocet(log, radek);
+            n += k;
+            v.skutecnych += static_cast<long>(k * (std::strlen(radek) + 19));
+        }
+        v.chybi += static_cast<long>(s.stavu[m] > n ? s.stavu[m] - n : 0);
+    }
+    v.rsspo = vmrss(d.p.pid);
+    std::printf("%s: %.0f s, %ld datagrams sent (%.0f/s), %ld refused by the sender\n", jmeno,
+                trvani, odeslano, static_cast<double>(odeslano) / trvani, ztraceno);
+    std::printf("  log grew by             %ld bytes (%.1f KiB), the real modules' entries %ld "
+                "bytes\n",
+                v.narust, static_cast<double>(v.narust) / 1024, v.skutecnych);
+    std::printf("  real modules' entries   %zu expected, %ld missing\n",
+                s.zaznamy.size() + static_cast<std::size_t>(std::accumulate(
+                                       s.stavu.begin(), s.stavu.end(), std::size_t{0})),
+                v.chybi);
+    std::printf("  summary entries         %zu\n", pocet(log, "prilis mnoho paketu"));
+    std::printf("  VmRSS before, after (max during) %ld kB, %ld kB (%ld kB)\n", v.rssdo, v.rsspo,
+                std::max(nejvic, v.rsspo));
+    return v;
+}
+
+int rozpocet(double sekundy, long rychlost) {
+    skutecne s;
+    std::string konfigurace;
+    for (int m = 0; m < 5; ++m) {
+        std::string adresa = "127.0.0." + std::to_string(m + 2);
+        konfigurace += "[" + adresa + "]\n1 a.ics\n";
+        if (m < 4)
+            s.socks.push_back(harness::fakemodule(adresa));
+    }
+    s.stavu.assign(s.socks.size(), 0);
+    const int podvrzeny = harness::fakemodule("127.0.0.6"); // module 04, no real one behind
+    const int cizi[] = {harness::fakemodule("127.0.0.9"), harness::fakemodule("127.0.0.10")};
+    demon d = spust("daemon_budget", konfigurace, true);
+    std::printf("budget: %.0f s at %ld datagrams/s, 4 real modules every 10 s\n", sekundy,
+                rychlost);
+
+    const auto tmr1 = stav(1, 7);
+    vysledekfaze a = faze("strangers", d, s, sekundy, rychlost, [&](long i) {
+        return std::pair{cizi[i % 2], &tmr1};
+    });
+    std::vector<unsigned char> stavy[2];
+    for (int k = 0; k < 2; ++k) {
+        auto b = sestavstav({1, static_cast<std::uint8_t>(k ? 0x41 : 0x01), nicnoveho, 0, 0, 0, 7});
+        stavy[k].assign(b.begin(), b.end());
+    }
+    vysledekfaze b = faze("forged as module 04", d, s, sekundy, rychlost, [&](long i) {
+        return std::pair{podvrzeny, &stavy[i % 2]};
+    });
+
+    bench::figure("daemon_budget_strangers_log", static_cast<double>(a.narust) / 1024, "KiB",
+                  static_cast<double>(a.skutecnych) / 1024);
+    bench::figure("daemon_budget_forged_log", static_cast<double>(b.narust) / 1024, "KiB",
+                  static_cast<double>(b.skutecnych) / 1024);
+    bench::figure("daemon_budget_rss_after", static_cast<double>(b.rsspo), "kB",
+                  static_cast<double>(a.rssdo));
+    const long narust = std::max(a.narust, b.narust);
+    const bool splneno =
+        narust <= 256 * 1024 && a.chybi == 0 && b.chybi == 0 && b.rsspo <= a.rssdo + 1024;
+    bench::goal("flood-log", splneno,
+                bench::format("%.1f KiB, %ld real entries missing, VmRSS %+ld kB",
+                              static_cast<double>(narust) / 1024, a.chybi + b.chybi,
+                              b.rsspo - a.rssdo),
+                bench::format("%.1f KiB",
+                              static_cast<double>(std::max(a.skutecnych, b.skutecnych)) / 1024));
+    zastav(d);
+    for (int sock : s.socks)
+        close(sock);
+    close(podvrzeny);
+    close(cizi[0]);
+    close(cizi[1]);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     std::string rezim = argc > 1 ? argv[1] : "";
-    if (rezim != "flood" && rezim != "full") {
-        std::puts("usage: bench_daemon flood|full [SECONDS [RATE]]");
+    if (rezim != "flood" && rezim != "full" && rezim != "budget") {
+        std::puts("usage: bench_daemon flood|full|budget [SECONDS [RATE]]");
         return 2;
     }
-    bool zaplavou = rezim == "flood";
-    double sekundy = argc > 2 ? std::atof(argv[2]) : (zaplavou ? 20 : 60);
+    bool zaplavou = rezim != "full";
+    double sekundy = argc > 2 ? std::atof(argv[2]) : (rezim == "flood" ? 20 : 60);
     long rychlost = argc > 3 ? std::atol(argv[3]) : (zaplavou ? 20000 : 100);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // Before any socket exists: all traffic stays in the private namespace.
     harness::sandbox();
+    if (rezim == "budget")
+        return rozpocet(sekundy, rychlost);
     return zaplavou ? zaplava(sekundy, rychlost) : plna(sekundy, rychlost);
 }

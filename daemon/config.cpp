@@ -37,7 +37,7 @@ bool zpracujkalendar(const char *radek, std::uint32_t sekce) {
     }
     std::string cesta = std::string(homedir).append(soubor);
     // A path that does not fit a calendar slot is refused as unopenable.
-    FILE *f = cesta.size() < sizeof kalendar::cesta ? std::fopen(cesta.c_str(), "r") : nullptr;
+    FILE *f = cesta.size() < sizeof kalendar::cesta ? otevrisoubor(cesta.c_str(), false) : nullptr;
     if (!f) {
         zapisdologuf(false, "error: kalendarovy file %s nelze otevrit \n", cesta.c_str());
         return true;

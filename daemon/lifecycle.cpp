@@ -167,7 +167,7 @@ void pustvlakna() {
 }
 
 bool zkouskalogu() {
-    logfile = std::fopen(cestalogu, "a");
+    logfile = otevrisoubor(cestalogu, true);
     if (!logfile) {
         konzolef("Nelze otevrit logfile %s - koncim !!! \n\n", cestalogu);
         return false;
@@ -178,7 +178,7 @@ bool zkouskalogu() {
 }
 
 FILE *otevrikonfiguraci() {
-    FILE *konfigurace = std::fopen(jmenokonfigurace, "r");
+    FILE *konfigurace = otevrisoubor(jmenokonfigurace, false);
     if (!konfigurace) {
         konzolef("Nelze otevrit konfiguracni file %s - koncim !!! \n\n", jmenokonfigurace);
         zapisdologuf(true, "Nelze otevrit konfiguracni file %s - koncim !!! \n\n",

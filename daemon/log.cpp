@@ -1,7 +1,11 @@
 #include "log.hpp"
 
+#include <cerrno>
 #include <cstdarg>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::mutex pisudologu;
 FILE *logfile = nullptr;
@@ -16,13 +20,32 @@ using soubor = std::unique_ptr<FILE, zavri>;
 // Opens the log for one entry and writes the prefix if wanted; the caller
 // holds pisudologu. Closing the stream flushes the whole entry at once.
 soubor otevri(bool sprefixem) {
-    soubor f(std::fopen(cestalogu, "a"));
+    soubor f(otevrisoubor(cestalogu, true));
     if (f && sprefixem)
         casdologu(f.get());
     return f;
 }
 
 } // namespace
+
+FILE *otevrisoubor(const char *cesta, bool pripisovat) {
+    // O_NONBLOCK: an open of a FIFO returns at once (for writing, it fails
+    // while nobody reads it); the file is then refused unless regular.
+    int priznaky = (pripisovat ? O_WRONLY | O_CREAT | O_APPEND : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
+    int fd = open(cesta, priznaky, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = ENXIO;
+        return nullptr;
+    }
+    FILE *f = fdopen(fd, pripisovat ? "a" : "r");
+    if (!f)
+        close(fd);
+    return f;
+}
 
 prefixlogu vytvorprefix(const std::tm &t) {
     prefixlogu p{};

@@ -7,6 +7,7 @@
 #include "log.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
+#include "zaplava.hpp"
 
 #include <arpa/inet.h>
 #include <array>
@@ -89,7 +90,7 @@ void dekodujcosestalo(int modul, std::span<const std::uint8_t> data) {
     std::tm t{};
     localtime_r(&cas, &t); // the log prefix converts times at the same moment
     std::string text = textcosestalo(modul, s, t);
-    if (!text.empty())
+    if (!text.empty() && zapismodulu(modul))
         zapisdologu(true, text.c_str());
 }
 
@@ -98,11 +99,14 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
     char adresa[INET_ADDRSTRLEN];
     inet_ntop(AF_INET, &odesilatel, adresa, sizeof adresa);
     int cislo = najdimodul(odesilatel);
+    shrnzaplavu(false);
     if (cislo < 0) {
         ++demon.odcizich;
-        zapisdologuf(
-            true, "prijemUDP - prisel paket z adresy %s , ktera neni v konfiguracnim file !!! \n",
-            adresa);
+        if (zapiscizi(odesilatel))
+            zapisdologuf(
+                true,
+                "prijemUDP - prisel paket z adresy %s , ktera neni v konfiguracnim file !!! \n",
+                adresa);
         return;
     }
     modul &m = polemod[static_cast<std::size_t>(cislo)];
@@ -114,11 +118,12 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
         zapamatujtmr1(m, s.hodnota, konzole);
     } else if (s.typ == 9) {
         m.defpr1 = s.hodnota;
-        zapisdologuf(true, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
+        if (zapismodulu(cislo))
+            zapisdologuf(true, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
         pripisf(konzole, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
     }
 
-    if (m.hlidac.exchange(10) == 0)
+    if (m.hlidac.exchange(10) == 0 && zapismodulu(cislo))
         zapisdologuf(true, "Modul %d adresa %s uz zase odpovida \n", cislo, adresa);
     zaznamenejpaket(m, s, std::time(nullptr));
 
@@ -126,6 +131,8 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
         return;
     poslednistav = s.status;
     pripisf(konzole, "\nstavmodulu je %2x \n ", s.status);
+    if (!zapismodulu(cislo))
+        return;
     if (s.status & 0x40)
         zapisdologuf(true, "cas modulu %02d %s   souhlasi s PC \n", cislo, adresa);
     else
@@ -143,5 +150,6 @@ void prijemUDP() {
         else if (n > 0)
             prectidavku(text);
     }
+    shrnzaplavu(true);
     zapisdologu(true, "Vlakno prijemUDP skoncilo \n");
 }

@@ -135,7 +135,7 @@ int prohledej(int index) {
         return 1;
     }
     const char *cesta = polekal[static_cast<std::size_t>(index)].cesta;
-    std::unique_ptr<FILE, zavri> f(std::fopen(cesta, "r"));
+    std::unique_ptr<FILE, zavri> f(otevrisoubor(cesta, false));
     if (!f) {
         zapisdologuf(true, "prohledej: kalendar %s s cislem %d nelze otevrit ! \n", cesta, index);
         return 2;

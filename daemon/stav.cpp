@@ -137,8 +137,11 @@ std::string vytvorstav(bool bezi) {
         pripisf(d, "kamnar_cyklus_zpozdeni_seconds %.6f\n", static_cast<double>(z) / 1e9);
     rodina(text, "kamnar_cyklus_zpozdeni_seconds", "gauge",
            "O kolik pozdeji nez v x0.5 s zacal posledni cyklus posilani casu", d);
-    // The count of log entries that a flood budget leaves out belongs here,
-    // as kamnar_log_vynechano_total, once the log keeps one.
+    d.clear();
+    pripisf(d, "kamnar_log_vynechano_total %llu\n",
+            static_cast<unsigned long long>(demon.vynechano.load()));
+    rodina(text, "kamnar_log_vynechano_total", "counter",
+           "Zaznamy, ktere pri zaplave paketu nebyly zapsany do logu", d);
 
     stitky s = stitkymodulu();
     rodina(text, "kamnar_modul_odpovida", "gauge",

@@ -30,6 +30,7 @@ struct pocitadla {
     std::atomic<std::int64_t> start{0};              // Unix time of the start (main thread)
     std::atomic<std::uint64_t> odmodulu{0};          // datagrams from configured modules (receiver)
     std::atomic<std::uint64_t> odcizich{0};          // datagrams from other addresses (receiver)
+    std::atomic<std::uint64_t> vynechano{0};         // log entries the flood budget left out
     std::atomic<std::int64_t> zpozdeni{zadnycyklus}; // last cycle's lateness after x0.5 s, ns
 };
 extern pocitadla demon;

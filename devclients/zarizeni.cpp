@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -82,6 +83,11 @@ int provedprikaz(const prikaz &p) {
         std::puts("nelze otevrit socket AF_UNIX  -  koncim ");
         return 1;
     }
+    // The send time-out bounds the wait of a local stream connect for a
+    // place in the server's queue (it fails with EAGAIN then), and the
+    // write too, should the message not fit the socket's buffer.
+    const timeval limit{cekanisec, 0};
+    setsockopt(s.fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     sockaddr_un adresa{};
     adresa.sun_family = AF_UNIX;
     std::memcpy(adresa.sun_path, cestasocketu, std::strlen(cestasocketu) + 1);

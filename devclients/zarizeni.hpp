@@ -24,6 +24,10 @@ inline constexpr const char *cestasocketu = "/home/system/zarizeni/komsock";
 // connect() is given the size of the whole local-socket address (16-bit
 // family and the 108-byte path field), not the length of the path.
 inline constexpr unsigned delkaadresy = 110;
+// A device server that does not take the connection (busy, or its queue of
+// connections full) is given this many seconds; then the client gives up
+// with the connect failure, so that clients run from scripts never pile up.
+inline constexpr int cekanisec = 5;
 
 // Lead bytes of the six command messages.
 inline constexpr std::uint8_t prikazsms = 0x50;      // 'P'

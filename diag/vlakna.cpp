@@ -55,9 +55,15 @@ void delamnecojineho() {
 }
 
 // Raw keyboard: everything off, one read waits for the first character and
-// then returns with 8 of them or 5 s after the last one came.
-termios surovyrezim() {
+// then returns with 8 of them or 5 s after the last one came. The control
+// modes (speed, character size, parity, receiver on) stay those of the line:
+// zeroed, they would hang up a serial console (speed 0) and switch its
+// receiver off, so that the q could never arrive.
+termios surovyrezim(const termios &ulozene) {
     termios t{};
+    t.c_cflag = ulozene.c_cflag;
+    cfsetispeed(&t, cfgetispeed(&ulozene));
+    cfsetospeed(&t, cfgetospeed(&ulozene));
     t.c_cc[VMIN] = 8;
     t.c_cc[VTIME] = 50;
     return t;
@@ -65,11 +71,11 @@ termios surovyrezim() {
 
 void testujiklavesnici() {
     termios ulozene{};
-    const termios surove = surovyrezim();
     // Without the saved attributes the terminal could not be given back, so
     // it is left as it is; on anything but a terminal both calls fail.
     bool zmeneno = false;
     if (tcgetattr(0, &ulozene) == 0) {
+        const termios surove = surovyrezim(ulozene);
         tcflush(0, TCIFLUSH);
         zmeneno = tcsetattr(0, TCSANOW, &surove) == 0;
     }

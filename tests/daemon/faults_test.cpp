@@ -6,6 +6,7 @@
 #include "daemonfixture.hpp"
 #include "datagram.hpp"
 #include "harness.hpp"
+#include "zaplava.hpp"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -114,6 +115,82 @@ TEST_F(Faults, FloodFromKnownAndUnknownAddressesLeavesTheDaemonResponsive) {
     EXPECT_GT(count(log, "prisel paket z adresy 127.0.0.9 , ktera neni v konfiguracnim file"), 0u);
     EXPECT_EQ(log.find("neodpovida"), std::string::npos);
     stopsinorder();
+}
+
+// A flood from two strangers and one forged in module 01's name, with the
+// real module 00 sending among them: module 00 keeps every entry; the flood's
+// entries stop at the budget, and the rest are counted in the summary that
+// the stop writes (and one a minute before, should the run take that long).
+TEST_F(Faults, FloodBeyondTheBudgetIsCountedNotWritten) {
+    int real = module("127.0.0.2");
+    int forged = module("127.0.0.3");
+    int strangers[] = {module("127.0.0.9"), module("127.0.0.10")};
+    auto begun = std::chrono::steady_clock::now();
+    start("[127.0.0.2]\n1 a.ics\n[127.0.0.3]\n1 a.ics\n");
+    // Each forged datagram flips the status (one entry each), and so does
+    // each real one (0x40 is neither 0x01 nor 0x41).
+    const int groups = 5, pergroup = 200;
+    for (int g = 0; g < groups; ++g) {
+        for (int i = 0; i < pergroup; ++i) {
+            harness::sendstatus(strangers[i % 2], status(1, 0x40, nicnoveho, 7));
+            harness::sendstatus(forged, status(1, i % 2 ? 0x41 : 0x01, nicnoveho, 7));
+        }
+        auto d = sestavstav({9, 0x40, 3, 0, 0, 1700000000u + 60u * static_cast<unsigned>(g),
+                             static_cast<std::uint16_t>(1000 + g)});
+        harness::sendstatus(real, {d.begin(), d.end()});
+        // Paced, so that the receive queue never overflows.
+        ASSERT_TRUE(harness::waitfor([&] {
+            return count(harness::output(daemon), "Prislo:") ==
+                   static_cast<std::size_t>((g + 1) * (pergroup + 1));
+        })) << "group "
+            << g;
+    }
+    stopsinorder();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+
+    std::string log = maskprefixes(harness::logtext());
+    for (int g = 0; g < groups; ++g) {
+        EXPECT_EQ(count(log, "<T>Modul 00 - SOFTE Reset - jeho posledni cas  23:1" +
+                                 std::to_string(3 + g) + ":20 14.11.2023 \n"),
+                  1u)
+            << g;
+        EXPECT_EQ(
+            count(log, "<T>modul  0 - prisla hodnota DEFPR1 " + std::to_string(1000 + g) + " \n"),
+            1u);
+    }
+    EXPECT_EQ(count(log, "<T>cas modulu 00 127.0.0.2   souhlasi s PC \n"), std::size_t{groups});
+
+    const std::size_t sent = groups * pergroup;
+    std::size_t strangerentries = count(log, "<T>prijemUDP - prisel paket z adresy 127.0.0.");
+    std::size_t forgedentries = count(log, "<T>cas modulu 01 127.0.0.3 ");
+    // A full budget, and one entry more for every 2 s of the run at most.
+    const auto most =
+        static_cast<std::size_t>(zasobazaznamu + seconds * 1000 / rozestupzaznamu + 1);
+    EXPECT_GE(strangerentries, std::size_t{zasobazaznamu});
+    EXPECT_LE(strangerentries, most);
+    EXPECT_GE(forgedentries, std::size_t{zasobazaznamu});
+    EXPECT_LE(forgedentries, most);
+
+    // The summaries count everything that was left out, and come before the
+    // receiver's end.
+    const std::regex summary(R"(<T>prijemUDP - prilis mnoho paketu - do logu nezapsano (\d+) )"
+                             R"(zaznamu o modulech a (\d+) o paketech z (\d+) adres, ktere nejsou )"
+                             R"(v konfiguracnim file !!! \n)");
+    std::size_t leftmodules = 0, leftstrangers = 0, summaries = 0;
+    for (auto m = std::sregex_iterator(log.begin(), log.end(), summary);
+         m != std::sregex_iterator(); ++m, ++summaries) {
+        leftmodules += std::stoul((*m)[1]);
+        leftstrangers += std::stoul((*m)[2]);
+        if (summaries == 0) {
+            EXPECT_EQ((*m)[3], "2");
+        }
+    }
+    EXPECT_GE(summaries, 1u);
+    EXPECT_LE(summaries, static_cast<std::size_t>(1 + seconds / 60));
+    EXPECT_EQ(leftmodules + forgedentries, sent);
+    EXPECT_EQ(leftstrangers + strangerentries, sent);
+    EXPECT_LT(log.rfind("prilis mnoho paketu"), log.find("<T>Vlakno prijemUDP skoncilo \n"));
 }
 
 TEST_F(Faults, BurstsAreShownWholeAndInOrderBesideTheTimeSendersLines) {

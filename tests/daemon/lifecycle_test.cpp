@@ -98,6 +98,54 @@ TEST_F(Daemon, MissingConfigurationEnds) {
               started + "<T>Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
 }
 
+// Only regular files are taken as the log, the configuration and the
+// calendars: a FIFO (or a directory) in their place is treated as a file
+// that does not open, at once, instead of holding the start for ever.
+TEST_F(Daemon, FifosInPlaceOfItsFilesNeverHoldTheStart) {
+    // Calendars: the line is dropped with the cannot-open entry.
+    ASSERT_EQ(mkfifo("/home/kamnar/roura.ics", 0644), 0);
+    ASSERT_EQ(mkdir("/home/kamnar/adresar.ics", 0755), 0);
+    configure("[127.0.0.2]\n1 roura.ics\n2 adresar.ics\n3 a.ics\n");
+    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    ASSERT_TRUE(harness::waitfor([] { return logged("skoncil jsem pousteni vlaken --\n"); }));
+    EXPECT_EQ(harness::finish(p, SIGINT).status, 0);
+    std::string log = maskprefixes(harness::logtext());
+    EXPECT_NE(log.find("<T>zaciname cist konfiguracni file\n\n"
+                       "error: kalendarovy file /home/kamnar/roura.ics nelze otevrit \n"
+                       "error: kalendarovy file /home/kamnar/adresar.ics nelze otevrit \n"
+                       "prehled nactenych kalendaru\n"
+                       "       127.0.0.2   3 /home/kamnar/a.ics \n"
+                       "\nprehled nactenych modulu\n"),
+              std::string::npos)
+        << log;
+    EXPECT_TRUE(log.ends_with(stopped)) << log;
+
+    // The configuration: the cannot-open line and entry, exit status 255.
+    ASSERT_EQ(unlink((work + "/kamnar.conf").c_str()), 0);
+    ASSERT_EQ(mkfifo((work + "/kamnar.conf").c_str(), 0644), 0);
+    ASSERT_EQ(unlink("/var/log/kamnar.log"), 0);
+    harness::result r = runkamnar();
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
+    EXPECT_EQ(maskprefixes(harness::logtext()),
+              started + "<T>Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
+
+    // The log, with nobody reading it and with a reader: the log line, 255.
+    ASSERT_EQ(unlink("/var/log/kamnar.log"), 0);
+    ASSERT_EQ(mkfifo("/var/log/kamnar.log", 0644), 0);
+    for (bool ctenar : {false, true}) {
+        int fd = ctenar ? open("/var/log/kamnar.log", O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+        r = runkamnar();
+        EXPECT_EQ(r.status, 255) << ctenar;
+        EXPECT_EQ(r.out, "Nelze otevrit logfile /var/log/kamnar.log - koncim !!! \n\n") << ctenar;
+        if (ctenar) {
+            char c;
+            EXPECT_LE(read(fd, &c, 1), 0) << "nothing was written to the FIFO";
+            close(fd);
+        }
+    }
+}
+
 TEST_F(Daemon, PortTakenEndsWithTheBindReport) {
     configure("");
     int s = socket(AF_INET, SOCK_DGRAM, 0);

@@ -77,4 +77,21 @@ TEST_F(Overkal, UnwritableLogEndsBeforeTheConfiguration) {
     EXPECT_EQ(r.out, "Nelze otevrit logfile /var/log/kamnar.log - koncim !!! \n\n");
 }
 
+// A FIFO in place of a calendar never holds overkal: the calendar is dropped
+// with the cannot-open entry and the others are scanned. (The configuration
+// and the log are opened by the daemon's own start-up steps.)
+TEST_F(Overkal, FifoInPlaceOfACalendarNeverHoldsIt) {
+    harness::writefile("/home/kamnar/a.ics", "BEGIN:VEVENT\nDTSTART;VALUE=DATE:20240120\n"
+                                             "DTEND;VALUE=DATE:20240121\nEND:VEVENT\n");
+    ASSERT_EQ(mkfifo("/home/kamnar/roura.ics", 0644), 0);
+    harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 roura.ics\n2 a.ics\n");
+    harness::result r = run();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, " Nasel jsem END:VEVENT dtstart 1705705200  dsend 1705791600    OK \n ");
+    EXPECT_NE(harness::logtext().find("error: kalendarovy file /home/kamnar/roura.ics nelze "
+                                      "otevrit \nprehled nactenych kalendaru\n"
+                                      "       127.0.0.2   2 /home/kamnar/a.ics \n"),
+              std::string::npos);
+}
+
 } // namespace

@@ -268,4 +268,15 @@ TEST_F(Scanner, UnfilledSlotsAndVanishedFiles) {
     EXPECT_EQ(console([] { EXPECT_EQ(prohledejvse(), 0); }), ok(1705705200, 1705705200));
 }
 
+// A calendar replaced by a FIFO after the configuration was read is refused
+// at once, not waited for until someone writes to it.
+TEST_F(Scanner, FifoInPlaceOfACalendarIsNotOpened) {
+    int slot = calendar("c.ics", "");
+    ASSERT_EQ(unlink("/home/kamnar/c.ics"), 0);
+    ASSERT_EQ(mkfifo("/home/kamnar/c.ics", 0644), 0);
+    EXPECT_EQ(scan(slot, 2), "");
+    EXPECT_EQ(maskprefixes(harness::logtext()),
+              "<T>prohledej: kalendar /home/kamnar/c.ics s cislem 0 nelze otevrit ! \n");
+}
+
 } // namespace

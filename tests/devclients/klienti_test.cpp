@@ -3,7 +3,12 @@
 #include "harness.hpp"
 #include "zarizenitest.hpp"
 
+#include <atomic>
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -186,6 +191,55 @@ TEST_F(Klient, RefusedSocketEndsWithOne) {
         EXPECT_EQ(r.out, p.pred + "nelze otevrit socket AF_UNIX  -  koncim \n") << p.program;
         EXPECT_EQ(zarizenitest::prijato(s), std::nullopt) << p.program;
     }
+    close(s);
+}
+
+// A device server that takes no connection (busy, its queue full) makes
+// every client give up with the connect failure and EAGAIN, exit 2, instead
+// of waiting for ever; one that takes connections but never reads holds no
+// client either.
+TEST_F(Klient, ServerThatNeverAcceptsOrNeverReadsHoldsNoClient) {
+    int s = zarizenitest::posluchac(true, 0); // a queue of one connection
+    ASSERT_EQ(spust(pripady()[0]).status, 0); // takes the only place
+    std::vector<harness::process> klienti;
+    for (const pripad &p : pripady()) {
+        std::vector<std::string> argv{harness::bin(p.program)};
+        argv.insert(argv.end(), p.slova.begin(), p.slova.end());
+        klienti.push_back(harness::start(argv, opt));
+    }
+    for (std::size_t i = 0; i < klienti.size(); ++i) {
+        harness::result r = harness::finish(klienti[i], 0);
+        EXPECT_EQ(r.status, 2) << pripady()[i].program;
+        EXPECT_EQ(r.out, pripady()[i].pred + seerrno(EAGAIN)) << pripady()[i].program;
+    }
+    EXPECT_EQ(zarizenitest::prijato(s), bajty(pripady()[0].zprava)) << "the one that got in";
+    close(s);
+
+    // Now a server that accepts at once and never reads.
+    ASSERT_EQ(unlink(zarizenitest::cesta.c_str()), 0);
+    s = zarizenitest::posluchac(true, 0);
+    std::atomic<bool> konec{false};
+    std::atomic<std::size_t> prijatych{0};
+    std::vector<int> spojeni;
+    std::thread server([&] {
+        while (!konec) {
+            pollfd p{s, POLLIN, 0};
+            if (poll(&p, 1, 20) == 1) {
+                spojeni.push_back(accept4(s, nullptr, nullptr, SOCK_CLOEXEC));
+                ++prijatych;
+            }
+        }
+    });
+    for (const pripad &p : pripady()) {
+        harness::result r = spust(p);
+        EXPECT_EQ(r.status, 0) << p.program;
+        EXPECT_EQ(r.out, p.pred + p.popripojeni + p.zaver) << p.program;
+    }
+    EXPECT_TRUE(harness::waitfor([&] { return prijatych == pripady().size(); }));
+    konec = true;
+    server.join();
+    for (int c : spojeni)
+        close(c);
     close(s);
 }
 

@@ -11,7 +11,7 @@
 
 namespace zarizenitest {
 
-int posluchac(bool listen) {
+int posluchac(bool listen, int fronta) {
     mkdir("/home/system", 0755);
     mkdir("/home/system/zarizeni", 0755);
     int s = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -19,7 +19,7 @@ int posluchac(bool listen) {
     a.sun_family = AF_UNIX;
     std::strcpy(a.sun_path, cesta.c_str());
     if (s < 0 || bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
-        (listen && ::listen(s, 16) != 0))
+        (listen && ::listen(s, fronta) != 0))
         throw std::runtime_error(std::string("device socket: ") + std::strerror(errno));
     return s;
 }

@@ -14,9 +14,10 @@ namespace zarizenitest {
 inline const std::string cesta = "/home/system/zarizeni/komsock";
 
 // Creates /home/system/zarizeni and, if listen is true, a socket listening
-// on the device path (else a socket file that nobody listens on). Returns
-// the descriptor, non-blocking; call inside harness::sandbox().
-int posluchac(bool listen = true);
+// on the device path with a queue of `fronta` connections (else a socket
+// file that nobody listens on). Returns the descriptor, non-blocking; call
+// inside harness::sandbox().
+int posluchac(bool listen = true, int fronta = 16);
 
 // The bytes of the next connection already waiting on the listening socket,
 // read to its end; nullopt when no client has connected.

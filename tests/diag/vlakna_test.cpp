@@ -167,6 +167,10 @@ class Terminal : public ::testing::Test {
         EXPECT_EQ(t.c_iflag, 0u);
         EXPECT_EQ(t.c_oflag, 0u);
         EXPECT_EQ(t.c_lflag, 0u);
+        // The line's control modes stay: speed, size, parity, receiver.
+        EXPECT_EQ(t.c_cflag, pred.c_cflag);
+        EXPECT_EQ(cfgetispeed(&t), cfgetispeed(&pred));
+        EXPECT_EQ(cfgetospeed(&t), cfgetospeed(&pred));
         for (int i = 0; i < NCCS; ++i)
             EXPECT_EQ(t.c_cc[i], i == VMIN ? 8 : i == VTIME ? 50 : 0) << "control character " << i;
     }
@@ -259,6 +263,30 @@ TEST_F(Terminal, OnlyAChunkThatBeginsWithQStops) {
     EXPECT_EQ(status, 0);
     zkontrolujvraceny();
     zkontrolujkonec(bezcr(out));
+}
+
+// A serial console: 9600 baud, two stop bits, no modem control, hang-up on
+// close (a pseudo-terminal keeps these; it forces 8 bits, no parity and the
+// receiver on). Raw mode keeps them all (zeroed, speed 0 would hang a real
+// line up and switch its receiver off, so the q could never arrive), and the
+// end gives back the rest.
+TEST_F(Terminal, SerialLineKeepsItsControlModes) {
+    termios serial = pred;
+    serial.c_cflag = CS8 | CSTOPB | CREAD | CLOCAL | HUPCL;
+    cfsetispeed(&serial, B9600);
+    cfsetospeed(&serial, B9600);
+    ASSERT_EQ(tcsetattr(slave, TCSANOW, &serial), 0);
+    ASSERT_EQ(tcgetattr(slave, &pred), 0);
+    ASSERT_EQ(cfgetospeed(&pred), static_cast<speed_t>(B9600)) << "the line took no speed";
+    ASSERT_EQ(pred.c_cflag & (CSTOPB | CLOCAL | HUPCL),
+              static_cast<tcflag_t>(CSTOPB | CLOCAL | HUPCL));
+    start();
+    cekejnasurovy();
+    napis("q");
+    ASSERT_TRUE(cekejnakonec()) << out;
+    EXPECT_EQ(status, 0);
+    zkontrolujvraceny();
+    EXPECT_NE(bezcr(out).find(precetlq), std::string::npos) << out;
 }
 
 // With nothing left to read, the program stops as after a q; standard input

@@ -114,7 +114,9 @@ process start(const std::vector<std::string> &argv, const options &opt) {
     p.outpath = base + ".out";
     p.errpath = base + ".err";
     p.timeout = opt.timeout;
-    int out = open(p.outpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int out = opt.discardout
+                  ? open("/dev/null", O_WRONLY | O_CLOEXEC)
+                  : open(p.outpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     int err = open(p.errpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     int in[2];
     check(out >= 0 && err >= 0 && pipe2(in, O_CLOEXEC) == 0, "output files");

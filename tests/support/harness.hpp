@@ -26,6 +26,7 @@ struct options {
     std::string input;            // written to the program's standard input
     bool closestdin = false;      // start with descriptor 0 closed
     int stdoutfd = -1;            // standard output: this descriptor instead of a file
+    bool discardout = false;      // standard output to /dev/null (a flood's console)
     long maxfds = 0;              // RLIMIT_NOFILE for the program, 0: unchanged
     std::chrono::milliseconds timeout{30000};
 };
