@@ -3,6 +3,7 @@
 #include "datagram.hpp"
 #include "lifecycle.hpp"
 #include "log.hpp"
+#include "notify.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
@@ -102,6 +103,7 @@ void posilamcas() {
             hlidejmodul(i);
             spido(dalsislot(cil, i));
         }
+        tepvysilani = monotonnims();
     }
     zapisdologu(true, "Vlakno posilamcas konci \n");
 }

@@ -3,6 +3,7 @@
 #include "broadcaster.hpp"
 #include "config.hpp"
 #include "log.hpp"
+#include "notify.hpp"
 #include "receiver.hpp"
 #include "tables.hpp"
 
@@ -204,11 +205,14 @@ int behdemona() {
         return -1;
     nastavsignal();
     pustvlakna();
+    hlaspripraven();
 
     while (!koncime) {
         sleep(1);
         zapissignal();
+        hlasbeh();
     }
+    hlaskonec();
 
     if (bezi1)
         pthread_join(ukvlk1, nullptr);

@@ -3,6 +3,7 @@
 #include "datagram.hpp"
 #include "lifecycle.hpp"
 #include "log.hpp"
+#include "notify.hpp"
 #include "tables.hpp"
 
 #include <algorithm>
@@ -182,6 +183,7 @@ void prijemUDP() {
     std::string konzole;
     konzole.reserve(nejvicenaraz * 128);
     while (!koncime) {
+        tepprijmu = monotonnims();
         if (cekejnapaket())
             prectidavku(konzole);
     }
