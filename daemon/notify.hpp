@@ -14,14 +14,14 @@
 #include <sys/types.h>
 #include <sys/un.h>
 
-// Heartbeats of the two workers, in milliseconds of the monotonic clock; 0
-// until the first one. The time sender stores it after each finished cycle,
-// the receiver after each pass of its wait.
+// Heartbeats of the two workers, in milliseconds of the monotonic clock. The
+// time sender stores its own after each finished cycle, the receiver before
+// each wait; both count from the start of the workers (hlaspripraven).
 extern std::atomic<std::int64_t> tepvysilani;
 extern std::atomic<std::int64_t> tepprijmu;
 static_assert(std::atomic<std::int64_t>::is_always_lock_free);
 
-// Milliseconds of the monotonic clock, never 0.
+// Milliseconds of the monotonic clock.
 std::int64_t monotonnims();
 
 // The address of $NOTIFY_SOCKET: an absolute path, or a name in the abstract
@@ -49,9 +49,9 @@ bool vlaknazije(std::int64_t ted, std::int64_t tepprijmu, std::int64_t tepvysila
 std::string zpravastavu(std::span<const std::int32_t> hlidace,
                         std::span<const std::uint32_t> adresy);
 
-// Opens the socket when $NOTIFY_SOCKET is set; reads the watchdog interval.
-void pripojspravce();
-// READY=1 with the first status line, once both workers have been started.
+// Once both workers have been started: their heartbeats count from now; when
+// $NOTIFY_SOCKET is set, opens the socket, reads the watchdog interval and
+// sends READY=1 with the first status line.
 void hlaspripraven();
 // One turn of the main thread's wait loop: WATCHDOG=1 while both workers are
 // alive, a new status line after every cycle of the time sender.
