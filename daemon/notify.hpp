@@ -2,7 +2,8 @@
 // notification protocol): readiness, the stop, a one-line status of the
 // modules and the watchdog's heartbeat. Each message is one datagram of text
 // on the Unix socket named in $NOTIFY_SOCKET; without that variable nothing is
-// sent and nothing else changes.
+// sent and nothing else changes. The protocol is written here instead of
+// linking libsystemd for it: the daemon needs only the C and C++ runtimes.
 #pragma once
 
 #include <atomic>
