@@ -5,6 +5,7 @@
 #include "konzole.hpp"
 #include "lifecycle.hpp"
 #include "log.hpp"
+#include "notify.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
 
@@ -92,11 +93,13 @@ void posilamcas() {
         clock_gettime(CLOCK_REALTIME, &ted);
         clock_gettime(CLOCK_MONOTONIC, &monotonni);
         std::timespec cil = planujodeslani(ted, poslal ? nsmezi(posledni, monotonni) : -1);
-        if (!cekejdo(budik, cil))
-            continue; // the clock was set: plan again on the new one
-        clock_gettime(CLOCK_MONOTONIC, &posledni);
-        poslal = true;
-        odesliprikazy(cil, posledni);
+        if (cekejdo(budik, cil)) {
+            clock_gettime(CLOCK_MONOTONIC, &posledni);
+            poslal = true;
+            odesliprikazy(cil, posledni);
+        } // else the clock was set: plan again on the new one
+        // Alive: a cycle sent, or a wait that a step of the clock cut short.
+        tepvysilani = monotonnims();
     }
     if (budik >= 0)
         close(budik);

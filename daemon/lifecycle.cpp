@@ -5,6 +5,7 @@
 #include "config.hpp"
 #include "konzole.hpp"
 #include "log.hpp"
+#include "notify.hpp"
 #include "receiver.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
@@ -209,6 +210,7 @@ int beh() {
     nastavsignal();
     pustvlakna();
     zapisstav();
+    hlaspripraven();
 
     // The state file is written here, once a second, and not by the time
     // sender, whose sends must never wait for a file; so it stays fresh
@@ -217,10 +219,12 @@ int beh() {
         sleep(1);
         zapissignal();
         zapisstav();
+        hlasbeh();
     }
     // A SIGINT that came while the threads were started, or after the last
     // look at the flag, is logged here: every stop by SIGINT has its entry.
     zapissignal();
+    hlaskonec();
 
     if (bezi1)
         pthread_join(ukvlk1, nullptr);

@@ -5,6 +5,7 @@
 #include "konzole.hpp"
 #include "lifecycle.hpp"
 #include "log.hpp"
+#include "notify.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
 #include "zaplava.hpp"
@@ -144,6 +145,7 @@ void prijemUDP() {
     std::string text;
     text.reserve(nejvicenaraz * 128);
     while (!koncime) {
+        tepprijmu = monotonnims();
         int n = cekejnapaket(prijsock);
         if (n < 0)
             zapisdologu(true, "prijemUDP: Nejaka chyba pri volani select  \n");

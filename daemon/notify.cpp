@@ -1,0 +1,161 @@
+#include "notify.hpp"
+
+#include "tables.hpp"
+
+#include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <unistd.h>
+
+std::atomic<std::int64_t> tepvysilani{0};
+std::atomic<std::int64_t> tepprijmu{0};
+
+namespace {
+
+// How old a heartbeat may be: the time sender finishes a cycle every 10 s
+// (and its sends to 31 modules take 0.6 s), the receiver's wait lasts 200 ms.
+constexpr std::int64_t limitvysilani = 12000;
+constexpr std::int64_t limitprijmu = 2000;
+
+// A module whose watchdog is below this has let a whole cycle pass without
+// an answer: it is set to 10 by each datagram and lowered by each send.
+constexpr std::int32_t odpovidajici = 9;
+
+int soketspravce = -1;
+adresaspravce spravce{};
+std::int64_t hlidacus = 0;        // watchdog interval, 0: none
+std::int64_t poslednipes = 0;     // when WATCHDOG=1 was last sent
+std::int64_t poslednicyklus = -1; // the sender's heartbeat of the last status line
+
+void posli(const std::string &zprava) {
+    if (soketspravce < 0)
+        return;
+    // The manager may be gone or busy: a lost message changes nothing here.
+    while (sendto(soketspravce, zprava.data(), zprava.size(), MSG_NOSIGNAL,
+                  reinterpret_cast<const sockaddr *>(&spravce.adresa), spravce.delka) < 0 &&
+           errno == EINTR) {
+    }
+}
+
+std::string stavmodulu() {
+    std::array<std::int32_t, pocetslotu> hlidace{};
+    std::array<std::uint32_t, pocetslotu> adresy{};
+    auto pocet = static_cast<std::size_t>(konpolemod);
+    for (std::size_t i = 0; i < pocet; ++i) {
+        hlidace[i] = polemod[i].hlidac;
+        adresy[i] = polemod[i].adresa;
+    }
+    return zpravastavu({hlidace.data(), pocet}, {adresy.data(), pocet});
+}
+
+} // namespace
+
+std::int64_t monotonnims() {
+    std::timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return std::int64_t{t.tv_sec} * 1000 + t.tv_nsec / 1000000;
+}
+
+std::optional<adresaspravce> adresaoznameni(const char *jmeno) {
+    if (!jmeno || (jmeno[0] != '/' && jmeno[0] != '@'))
+        return std::nullopt;
+    adresaspravce a{};
+    a.adresa.sun_family = AF_UNIX;
+    std::size_t delka = std::strlen(jmeno);
+    // A path needs its terminating zero; an abstract name has none and
+    // begins with a zero byte instead of the '@'.
+    if (delka < 2 || delka + (jmeno[0] == '/') > sizeof a.adresa.sun_path)
+        return std::nullopt;
+    std::memcpy(a.adresa.sun_path, jmeno, delka);
+    if (jmeno[0] == '@')
+        a.adresa.sun_path[0] = '\0';
+    a.delka =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + delka + (jmeno[0] == '/' ? 1 : 0));
+    return a;
+}
+
+std::int64_t intervalhlidace(const char *usec, const char *pid, pid_t ja) {
+    if (!usec || !*usec)
+        return 0;
+    char *konec = nullptr;
+    errno = 0;
+    long long us = std::strtoll(usec, &konec, 10);
+    if (errno || *konec || us <= 0)
+        return 0;
+    if (pid && *pid) {
+        long long kdo = std::strtoll(pid, &konec, 10);
+        if (*konec || kdo != ja)
+            return 0;
+    }
+    return us;
+}
+
+bool vlaknazije(std::int64_t ted, std::int64_t prijem, std::int64_t vysilani, bool hlidatvysilani) {
+    if (ted - prijem > limitprijmu)
+        return false;
+    return !hlidatvysilani || ted - vysilani <= limitvysilani;
+}
+
+std::string zpravastavu(std::span<const std::int32_t> hlidace,
+                        std::span<const std::uint32_t> adresy) {
+    if (hlidace.empty())
+        return "STATUS=v konfiguraci neni zadny modul";
+    std::string mlci;
+    std::size_t odpovida = 0;
+    for (std::size_t i = 0; i < hlidace.size(); ++i) {
+        if (hlidace[i] >= odpovidajici) {
+            ++odpovida;
+            continue;
+        }
+        char adresa[INET_ADDRSTRLEN];
+        std::uint32_t a = adresy[i];
+        inet_ntop(AF_INET, &a, adresa, sizeof adresa);
+        mlci += mlci.empty() ? ", neodpovida " : ", ";
+        mlci += (i < 10 ? "0" : "") + std::to_string(i) + " " + adresa;
+    }
+    return "STATUS=odpovida " + std::to_string(odpovida) + " z " + std::to_string(hlidace.size()) +
+           " modulu" + mlci;
+}
+
+void hlaspripraven() {
+    // The workers have just been started: their first heartbeats are due
+    // from now on.
+    std::int64_t ted = monotonnims();
+    tepprijmu = ted;
+    tepvysilani = ted;
+    poslednipes = ted;
+
+    std::optional<adresaspravce> a = adresaoznameni(std::getenv("NOTIFY_SOCKET"));
+    if (!a)
+        return;
+    spravce = *a;
+    soketspravce = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    hlidacus = intervalhlidace(std::getenv("WATCHDOG_USEC"), std::getenv("WATCHDOG_PID"), getpid());
+    poslednicyklus = tepvysilani;
+    posli("READY=1\n" + stavmodulu());
+}
+
+void hlasbeh() {
+    if (soketspravce < 0)
+        return;
+    std::int64_t ted = monotonnims();
+    std::int64_t cyklus = tepvysilani;
+    if (cyklus != poslednicyklus) {
+        poslednicyklus = cyklus;
+        posli(stavmodulu());
+    }
+    // Four times per interval, so that one late turn of this loop never
+    // lets the manager's watchdog run out.
+    if (hlidacus > 0 && ted - poslednipes >= hlidacus / 4000 &&
+        vlaknazije(ted, tepprijmu, cyklus, konpolemod > 0)) {
+        poslednipes = ted;
+        posli("WATCHDOG=1");
+    }
+}
+
+void hlaskonec() {
+    posli("STOPPING=1");
+}

@@ -1,0 +1,61 @@
+// Messages to the service manager that started the daemon (systemd's
+// notification protocol): readiness, the stop, a one-line status of the
+// modules and the watchdog's heartbeat. Each message is one datagram of text
+// on the Unix socket named in $NOTIFY_SOCKET; without that variable nothing is
+// sent and nothing else changes. The protocol is written here instead of
+// linking libsystemd for it: the daemon needs only the C and C++ runtimes.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <sys/socket.h>
+#include <sys/types.h>
+#include <sys/un.h>
+
+// Heartbeats of the two workers, in milliseconds of the monotonic clock. The
+// time sender stores its own after each finished cycle, the receiver before
+// each wait; both count from the start of the workers (hlaspripraven).
+extern std::atomic<std::int64_t> tepvysilani;
+extern std::atomic<std::int64_t> tepprijmu;
+static_assert(std::atomic<std::int64_t>::is_always_lock_free);
+
+// Milliseconds of the monotonic clock.
+std::int64_t monotonnims();
+
+// The address of $NOTIFY_SOCKET: an absolute path, or a name in the abstract
+// namespace written with a leading '@'. Nothing for any other text.
+struct adresaspravce {
+    sockaddr_un adresa;
+    socklen_t delka;
+};
+std::optional<adresaspravce> adresaoznameni(const char *jmeno);
+
+// The watchdog interval in microseconds that $WATCHDOG_USEC asks for, or 0:
+// no watchdog, also when $WATCHDOG_PID names another process.
+std::int64_t intervalhlidace(const char *usec, const char *pid, pid_t ja);
+
+// Whether both workers are alive at the instant ted: the time sender finished
+// a cycle within the last 12 s and the receiver passed its wait within the
+// last 2 s. A worker that does not run by design (the time sender with an
+// empty module table) is not asked about.
+bool vlaknazije(std::int64_t ted, std::int64_t tepprijmu, std::int64_t tepvysilani,
+                bool hlidatvysilani);
+
+// The status line, "STATUS=" and a few words on how many modules answer and
+// which do not: a module that has sent nothing in answer to its time command
+// for a whole cycle (its watchdog below 9).
+std::string zpravastavu(std::span<const std::int32_t> hlidace,
+                        std::span<const std::uint32_t> adresy);
+
+// Once both workers have been started: their heartbeats count from now; when
+// $NOTIFY_SOCKET is set, opens the socket, reads the watchdog interval and
+// sends READY=1 with the first status line.
+void hlaspripraven();
+// One turn of the main thread's wait loop: WATCHDOG=1 while both workers are
+// alive, a new status line after every cycle of the time sender.
+void hlasbeh();
+// STOPPING=1, once the wait loop has seen the stop flag.
+void hlaskonec();
