@@ -32,7 +32,8 @@ constexpr const char *jmenokonfigurace = "kamnar.conf";
 constexpr unsigned short portprijmu = 15150;
 
 // The handler cannot log (the thread it interrupts may hold pisudologu), so
-// it leaves the entry to the main thread's wait loop.
+// it leaves the entry to the main thread: 0 no SIGINT yet, 1 the entry is
+// due, 2 it is written. One entry per run, however many signals come.
 std::atomic<int> signalkzapisu{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
@@ -65,7 +66,8 @@ void zvetsiprijem(int sock) {
 }
 
 void zapissignal() {
-    if (signalkzapisu.exchange(0))
+    int nazapsani = 1;
+    if (signalkzapisu.compare_exchange_strong(nazapsani, 2))
         zapisdologu(true, "Prisel signal HUP \n");
 }
 
@@ -116,7 +118,8 @@ void nastavsignal() {
 
 // The entry's flag is set first: whoever sees koncime set also sees it.
 void skoncito(int) {
-    signalkzapisu = 1;
+    int zadny = 0;
+    signalkzapisu.compare_exchange_strong(zadny, 1);
     koncime = 1;
 }
 
