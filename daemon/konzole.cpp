@@ -30,17 +30,6 @@ struct fronta {
 fronta *konz = nullptr;
 std::atomic<bool> bezi{false};
 
-void vypis(const std::string &text) {
-    for (std::size_t hotovo = 0; hotovo < text.size();) {
-        ssize_t n = write(STDOUT_FILENO, text.data() + hotovo, text.size() - hotovo);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // closed or full: the text is dropped
-        hotovo += static_cast<std::size_t>(n);
-    }
-}
-
 void *pisar(void *) {
     std::string pisu;
     for (;;) {
@@ -50,7 +39,7 @@ void *pisar(void *) {
             pisu.swap(konz->cekajici);
             konz->pise = true;
         }
-        vypis(pisu);
+        zapisvse(STDOUT_FILENO, pisu); // closed or full: the text is dropped
         pisu.clear();
         {
             std::lock_guard z(konz->zamek);
@@ -80,6 +69,18 @@ __attribute__((format(printf, 2, 0))) void vpripis(std::string &text, const char
 }
 
 } // namespace
+
+bool zapisvse(int fd, std::string_view text) {
+    for (std::size_t hotovo = 0; hotovo < text.size();) {
+        ssize_t n = write(fd, text.data() + hotovo, text.size() - hotovo);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        hotovo += static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 void pripisf(std::string &text, const char *format, ...) {
     va_list args;

@@ -55,19 +55,6 @@ std::string kazdymodul(const char *jmeno, const stitky &s, F hodnota) {
     return vzorky;
 }
 
-// Writes the whole text to the descriptor; false with errno on failure.
-bool zapisvse(int fd, const std::string &text) {
-    for (std::size_t hotovo = 0; hotovo < text.size();) {
-        ssize_t n = write(fd, text.data() + hotovo, text.size() - hotovo);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        hotovo += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // 0 after the file was replaced, ENOENT when the directory does not exist,
 // else the error code of the step that failed.
 int nahradsoubor(bool bezi) {
