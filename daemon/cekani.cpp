@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <poll.h>
 #include <pthread.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -114,4 +115,24 @@ void obnovmasku(const sigset_t &maska) {
 
 void presnecasovani() {
     prctl(PR_SET_TIMERSLACK, 1UL);
+}
+
+int dejrealnycas(pthread_t vlakno) {
+    sched_param priorita{};
+    priorita.sched_priority = prioritacasu;
+    return pthread_setschedparam(vlakno, SCHED_FIFO, &priorita);
+}
+
+int zdedenyrealnycas() {
+    int politika = sched_getscheduler(0);
+    sched_param priorita{};
+    if (politika < 0 || sched_getparam(0, &priorita) != 0)
+        return 0;
+    int bezresetu = politika & ~SCHED_RESET_ON_FORK;
+    if (bezresetu != SCHED_FIFO && bezresetu != SCHED_RR)
+        return 0;
+    if (politika == bezresetu &&
+        sched_setscheduler(0, politika | SCHED_RESET_ON_FORK, &priorita) != 0)
+        return 0;
+    return priorita.sched_priority;
 }

@@ -17,6 +17,7 @@
 
 #include <csignal>
 #include <ctime>
+#include <pthread.h>
 
 // The receiver's wait for a datagram, in milliseconds.
 inline constexpr int cekaniprijmu = 200;
@@ -79,3 +80,26 @@ void obnovmasku(const sigset_t &maska);
 
 // Wake-ups without the kernel's timer slack, for the calling thread.
 void presnecasovani();
+
+// --- Priority.
+
+// The time sender's real-time priority: SCHED_FIFO at its lowest level. When
+// its instant comes it runs ahead of every normal process (on a busy PC it
+// would otherwise wait for a time slice of one, several milliseconds), and
+// behind all else that is real-time. It sleeps nearly all the time, so it
+// takes nothing from the rest of the machine.
+inline constexpr int prioritacasu = 1;
+
+// Gives the thread SCHED_FIFO at prioritacasu when the process may have it:
+// with CAP_SYS_NICE, or with RLIMIT_RTPRIO of at least prioritacasu. Returns
+// 0, or the error number when it may not; the thread then runs on at normal
+// priority.
+int dejrealnycas(pthread_t vlakno);
+
+// The real-time priority the calling thread was started with, 0 for none.
+// The service manager starts the daemon so (CPUSchedulingPolicy=fifo with
+// CPUSchedulingResetOnFork=yes): then only this thread has it, and every
+// thread it starts runs at normal priority. When the reset is missing (a
+// start by hand with chrt), it is set here, and when that is refused the
+// thread counts as normal.
+int zdedenyrealnycas();

@@ -13,9 +13,11 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -39,6 +41,35 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 pthread_t ukvlk1, ukvlk2;
 bool bezi1 = false, bezi2 = false;
+
+// The real-time priority the daemon was started with (zdedenyrealnycas).
+// Only its initial thread has it, so that thread becomes the time sender,
+// and start-up, the wait for SIGINT and the stop run in a thread it starts,
+// at normal priority like the receiver: pustvlakna then hands the sending
+// over to the initial thread instead of starting a thread for it.
+int zdedenapriorita = 0;
+struct {
+    std::mutex zamek;
+    std::condition_variable zmena;
+    int stav = 0; // 0 not yet, 1 send now, 2 sent to the end or never to start
+} predani;
+
+// Moves the hand-over from state `ze` to `na`; from any other, not at all.
+void nastavpredani(int ze, int na) {
+    {
+        std::lock_guard z(predani.zamek);
+        if (predani.stav != ze)
+            return;
+        predani.stav = na;
+    }
+    predani.zmena.notify_all();
+}
+
+int cekejnapredani(int mimo) {
+    std::unique_lock z(predani.zamek);
+    predani.zmena.wait(z, [mimo] { return predani.stav != mimo; });
+    return predani.stav;
+}
 
 void *vlakno1(void *) {
     prijemUDP();
@@ -161,7 +192,11 @@ void pustvlakna() {
     bezi1 = pthread_create(&ukvlk1, &atributy, vlakno1, nullptr) == 0;
     if (!bezi1)
         zapisdologu(false, "nepodarilo se pustit vlakno prijemUDP --\n");
-    bezi2 = pthread_create(&ukvlk2, &atributy, vlakno2, nullptr) == 0;
+    if (zdedenapriorita) {
+        nastavpredani(0, 1);
+        bezi2 = true;
+    } else
+        bezi2 = pthread_create(&ukvlk2, &atributy, vlakno2, nullptr) == 0;
     if (!bezi2)
         zapisdologu(false, "nepodarilo se pustit vlakno posilamcas --\n");
     pthread_attr_destroy(&atributy);
@@ -193,6 +228,26 @@ FILE *otevrikonfiguraci() {
 
 namespace {
 
+// The log entry that says at which priority the time sender runs. The
+// priority is given here, by the main thread, so that the entry always
+// comes at the same place in the log.
+void zapisprioritu() {
+    if (!bezi2 || konpolemod == 0) // no sender, or one that ended at once
+        return;
+    int priorita = zdedenapriorita, chyba = 0;
+    if (!priorita) {
+        chyba = dejrealnycas(ukvlk2);
+        priorita = prioritacasu;
+    }
+    if (chyba == 0)
+        zapisdologuf(true, "Vlakno posilamcas bezi s prioritou realneho casu %d \n", priorita);
+    else
+        zapisdologuf(true,
+                     "Vlakno posilamcas bezi s normalni prioritou, realny cas nepovolen - "
+                     "chyba cislo %d \n",
+                     chyba);
+}
+
 int beh() {
     koncime = 0;
     demon.start = std::time(nullptr);
@@ -212,6 +267,7 @@ int beh() {
         return -1;
     nastavsignal();
     pustvlakna();
+    zapisprioritu();
     zapisstav();
     hlaspripraven();
 
@@ -231,7 +287,9 @@ int beh() {
 
     if (bezi1)
         pthread_join(ukvlk1, nullptr);
-    if (bezi2)
+    if (bezi2 && zdedenapriorita)
+        cekejnapredani(1);
+    else if (bezi2)
         pthread_join(ukvlk2, nullptr);
     // The one-second pause also lets the console take the workers' last text.
     auto konecpauzy = std::chrono::steady_clock::now() + std::chrono::seconds(1);
@@ -245,13 +303,38 @@ int beh() {
     return 0;
 }
 
+void *hlavniprace(void *vysledek) {
+    *static_cast<int *>(vysledek) = beh();
+    nastavpredani(0, 2); // the sending was never handed over
+    return nullptr;
+}
+
+// The initial thread with real-time priority: the daemon's work in a thread
+// of normal priority, the time sender here, once pustvlakna hands it over.
+int behsprioritou() {
+    int vysledek = -1;
+    pthread_t prace;
+    if (pthread_create(&prace, nullptr, hlavniprace, &vysledek) != 0) {
+        zdedenapriorita = 0; // no second thread: the sender gets a thread of its own
+        return beh();
+    }
+    bezsigint(); // SIGINT goes to the thread that waits for it
+    if (cekejnapredani(0) == 1) {
+        posilamcas();
+        nastavpredani(1, 2);
+    }
+    pthread_join(prace, nullptr);
+    return vysledek;
+}
+
 } // namespace
 
 int behdemona() {
     // Everything the daemon prints goes through the console's writer thread,
     // so that standard output can hold no thread, from the first line on.
+    zdedenapriorita = zdedenyrealnycas(); // before any thread is started
     pustkonzoli();
-    int vysledek = beh();
+    int vysledek = zdedenapriorita ? behsprioritou() : beh();
     if (vysledek != 0) // the orderly stop gave the console its time in the pause
         dopiskonzoli(std::chrono::seconds(1));
     return vysledek;

@@ -3,8 +3,10 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -55,7 +57,8 @@ TEST_F(Daemon, StartsAndStopsInOrderOnSigint) {
                                " 00 --       127.0.0.2  \n"
                                "\n<T>skonceno cteni konfiguracniho file\n\n"
                                "<T>poustim vlakna --\n"
-                               "<T>skoncil jsem pousteni vlaken --\n";
+                               "<T>skoncil jsem pousteni vlaken --\n"
+                               "<T>Vlakno posilamcas bezi s prioritou realneho casu 1 \n";
     ASSERT_EQ(log.substr(0, started.size() + config.size()), started + config);
     // The signal entry comes first; the workers end in their own time.
     std::string rest = log.substr(started.size() + config.size());
@@ -248,3 +251,88 @@ TEST_F(Daemon, ReceivesOnADescriptorAbove1023) {
 }
 
 } // namespace
+
+// Which threads of the daemon run with real-time priority, as it starts:
+// by hand as root (it gives its time sender the priority itself), as its
+// service unit starts it (only the initial thread has it, and becomes the
+// time sender), and with the priority refused (no CAP_SYS_NICE,
+// RLIMIT_RTPRIO 0). Started as by the unit, its commands go out and SIGINT
+// stops it in order.
+struct Start {
+    const char *name;
+    std::vector<std::string> wrapper;
+    const char *entry;
+};
+
+void PrintTo(const Start &s, std::ostream *os) {
+    *os << s.name;
+}
+
+class Priority : public Daemon, public ::testing::WithParamInterface<Start> {};
+
+// Per thread: its scheduling policy (0 normal, 1 FIFO) and the number of the
+// system call it waits in, read from /proc.
+std::vector<std::pair<int, long>> threads(pid_t pid) {
+    std::vector<std::pair<int, long>> t;
+    std::string dir = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto &e : std::filesystem::directory_iterator(dir)) {
+        std::string stat = harness::readfile(e.path().string() + "/stat");
+        std::istringstream pole(stat.substr(stat.rfind(')') + 2)); // from field 3 on
+        std::string f;
+        for (int pole3 = 3; pole3 <= 41; ++pole3) // field 41: the policy
+            pole >> f;
+        long volani = -1;
+        std::istringstream(harness::readfile(e.path().string() + "/syscall")) >> volani;
+        t.emplace_back(std::stoi(f), volani);
+    }
+    return t;
+}
+
+TEST_P(Priority, OnlyTheTimeSenderRunsRealTime) {
+    configure("[127.0.0.2]\n1 a.ics\n");
+    int module = harness::fakemodule("127.0.0.2");
+    std::vector<std::string> argv = GetParam().wrapper;
+    argv.push_back(harness::bin("kamnar"));
+    harness::process p = harness::start(argv, opt);
+    ASSERT_TRUE(harness::waitfor([] { return logged("Vlakno posilamcas bezi s"); }));
+    EXPECT_NE(maskprefixes(harness::logtext())
+                  .find("<T>skoncil jsem pousteni vlaken --\n<T>" + std::string(GetParam().entry)),
+              std::string::npos)
+        << harness::logtext();
+    // The sender waits on its timer (read, system call 0) nearly all the
+    // time; the receiver in poll, the others in sleeps and futexes.
+    int realtime = 0;
+    bool senderseen = false;
+    for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(50ms))
+        for (auto [politika, volani] : threads(p.pid)) {
+            realtime += politika != 0;
+            senderseen |= politika != 0 && volani == 0;
+        }
+    bool wanted = GetParam().name != std::string("Refused");
+    EXPECT_EQ(realtime, wanted ? 20 : 0) << "one real-time thread at each look";
+    EXPECT_EQ(senderseen, wanted);
+    if (GetParam().name != std::string("LikeTheUnit")) {
+        harness::finish(p, SIGKILL); // their stop is that of every other test
+        return;
+    }
+    // The initial thread sends: the stop waits for it without a join.
+    harness::command c;
+    EXPECT_TRUE(harness::receive(module, c, 11s)) << "no time command";
+    harness::result r = harness::finish(p, SIGINT);
+    EXPECT_EQ(r.status, 0);
+    std::string log = maskprefixes(harness::logtext());
+    EXPECT_EQ(log.substr(log.size() - stopped.size()), stopped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Daemon, Priority,
+    ::testing::Values(
+        Start{"ByHand", {}, "Vlakno posilamcas bezi s prioritou realneho casu 1 \n"},
+        Start{"LikeTheUnit",
+              {"/usr/bin/chrt", "--fifo", "--reset-on-fork", "1"},
+              "Vlakno posilamcas bezi s prioritou realneho casu 1 \n"},
+        Start{"Refused",
+              {"/usr/bin/setpriv", "--bounding-set=-sys_nice", "/usr/bin/prlimit", "--rtprio=0:0"},
+              "Vlakno posilamcas bezi s normalni prioritou, realny cas nepovolen - chyba cislo "
+              "1 \n"}),
+    [](const auto &p) { return std::string(p.param.name); });
