@@ -216,7 +216,7 @@ TEST_F(Klient, ServerThatNeverAcceptsOrNeverReadsHoldsNoClient) {
     close(s);
 
     // Now a server that accepts at once and never reads.
-    ASSERT_EQ(unlink(zarizenitest::cesta.c_str()), 0);
+    ASSERT_EQ(unlink(cestasocketu), 0);
     s = zarizenitest::posluchac(true, 0);
     std::atomic<bool> konec{false};
     std::atomic<std::size_t> prijatych{0};
