@@ -48,6 +48,9 @@ namespace {
 using namespace std::chrono_literals;
 using hodiny = std::chrono::steady_clock;
 
+// The sandbox's working directory, where the daemon runs; main sets it.
+std::string pracovni;
+
 long vmrss(pid_t pid) {
     std::ifstream f("/proc/" + std::to_string(pid) + "/status");
     for (std::string radek; std::getline(f, radek);)
@@ -92,7 +95,7 @@ struct demon {
 demon spust(const std::string &jmeno, const std::string &konfigurace, bool bezkonzole = false) {
     demon d;
     d.jmeno = jmeno;
-    d.work = "/home/test-work";
+    d.work = pracovni;
     mkdir("/home/kamnar", 0755);
     harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
     harness::writefile(d.work + "/kamnar.conf", konfigurace);
@@ -449,7 +452,7 @@ int main(int argc, char **argv) {
     long rychlost = argc > 3 ? std::atol(argv[3]) : (zaplavou ? 20000 : 100);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // Before any socket exists: all traffic stays in the private namespace.
-    harness::sandbox();
+    pracovni = harness::sandbox();
     if (rezim == "budget")
         return rozpocet(sekundy, rychlost);
     return zaplavou ? zaplava(sekundy, rychlost) : plna(sekundy, rychlost);

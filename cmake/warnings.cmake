@@ -9,8 +9,12 @@ option(KAMNAR_WERROR "Treat warnings as errors" OFF)
 if(KAMNAR_WERROR)
   add_compile_options(-Werror)
 endif()
-# Release code keeps its frame and its checks of libc calls.
+# Release code keeps its frame and its checks of libc calls (the latter not
+# in the sanitizer builds: KAMNAR_SANITIZE comes from sanitizers.cmake).
 add_compile_options(-fno-omit-frame-pointer)
+if(NOT DEFINED KAMNAR_SANITIZE)
+  message(FATAL_ERROR "include cmake/sanitizers.cmake before cmake/warnings.cmake")
+endif()
 if(NOT KAMNAR_SANITIZE)
   add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
 endif()

@@ -4,23 +4,11 @@
 
 prikaz boilervolt(argumenty a) {
     prikaz p;
-    if (a.empty()) {
-        p.vypis += "Musi nasledovat jedno cislo 0 - 240 , posila se primo do BOILERTEMP \n";
-        p.konec = 0;
-        return p;
-    }
-    int hodnota = ctidesitkove(a[0]);
-    pripis(p.vypis, " prectena pozadovana teplota  %d stupnu Celsia \n", hodnota);
-    if (hodnota < 0) {
-        p.vypis += "zaporne nelze - konec \n";
-        p.konec = 1;
-        return p;
-    }
-    if (hodnota > 240) {
-        p.vypis += "moc velke -  konec \n";
-        p.konec = 1;
-        return p;
-    }
-    p.data = zpravakotle(static_cast<std::uint8_t>(hodnota));
+    if (a.empty())
+        return konci(p, 0,
+                     "Musi nasledovat jedno cislo 0 - 240 , posila se primo do BOILERTEMP \n");
+    int hodnota = cislokotle(p, a[0], 240);
+    if (!p.konec)
+        p.data = zpravakotle(static_cast<std::uint8_t>(hodnota));
     return p;
 }

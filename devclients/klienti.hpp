@@ -14,9 +14,6 @@ prikaz boilertemp(argumenty a); // boiler temperature in degrees Celsius
 prikaz boilervolt(argumenty a); // the boiler value itself
 prikaz loglevel(argumenty a);   // the device server's log level
 
-// The boiler tools read their number as atoi does, from the first nine
-// characters of the word.
-int ctidesitkove(const char *slovo);
 // loglevel reads a hexadecimal number from the first nine characters of the
 // word as the board's strtol does: 32 bits, a value out of range saturates.
 std::int32_t ctiuroven(const char *slovo);

@@ -3,12 +3,9 @@
 
 prikaz lcdline(argumenty a) {
     prikaz p;
-    if (a.empty()) {
-        p.vypis += "Musi nasledovat to, co se ma napsat na displej - max 16 znaku \n";
-        p.konec = 0;
-        return p;
-    }
-    if (!zpravaradku(p.data, prikazdispleje, konstdispleje, limitdispleje, a))
+    if (a.empty())
+        return konci(p, 0, "Musi nasledovat to, co se ma napsat na displej - max 16 znaku \n");
+    if (!zpravaradku(p.data, prikazdisplejekotle, konstdispleje, limitdispleje, a))
         p.vypis += "\nJe to moc dlouhe - orezavam \n";
     return p;
 }

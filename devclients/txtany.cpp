@@ -5,18 +5,14 @@
 
 prikaz txtany(argumenty a) {
     prikaz p;
-    if (a.empty()) {
-        pripis(p.vypis, "Musi nasledovat cislo telefonu a text SMS, max. %d pismen \n", 160);
-        p.vypis += "Pokud je v retezci &  dej to cele do uvozovek\n"
-                   "Nedela kontrolu cisla a urezava to prvni pismenko SMS - zdvojit  \n";
-        p.konec = 0;
-        return p;
-    }
-    if (a.size() == 1) {
-        p.vypis += "No jo, ale chybi text ! \n";
-        p.konec = 0;
-        return p;
-    }
+    if (a.empty())
+        return konci(p, 0,
+                     "Musi nasledovat cislo telefonu a text SMS, max. %d pismen \n"
+                     "Pokud je v retezci &  dej to cele do uvozovek\n"
+                     "Nedela kontrolu cisla a urezava to prvni pismenko SMS - zdvojit  \n",
+                     160);
+    if (a.size() == 1)
+        return konci(p, 0, "No jo, ale chybi text ! \n");
     if (!zpravasmsprepsana(p.data, prvnichdevet(a[0]), a.subspan(1)))
         p.vypis += "\nJe to moc dlouhe - orezavam \n";
     p.zaver = "SMS odeslana do Zarizeni \n\n";

@@ -2,38 +2,27 @@
 // with 6 or 7. Refusals end with status 0, like the usage text.
 #include "klienti.hpp"
 
-namespace {
-
-prikaz konci(prikaz p, const char *radek) {
-    p.vypis += radek;
-    p.konec = 0;
-    return p;
-}
-
-} // namespace
-
 prikaz txtcell(argumenty a) {
     prikaz p;
-    if (a.empty()) {
-        pripis(p.vypis, "Musi nasledovat cislo telefonu a text SMS, max. %d pismen \n", 160);
-        return konci(p, "Pokud je v retezci &  dej to cele do uvozovek\n");
-    }
+    if (a.empty())
+        return konci(p, 0,
+                     "Musi nasledovat cislo telefonu a text SMS, max. %d pismen \n"
+                     "Pokud je v retezci &  dej to cele do uvozovek\n",
+                     160);
     if (a.size() == 1)
-        return konci(p, "No jo, ale chybi text ! \n");
+        return konci(p, 0, "No jo, ale chybi text ! \n");
 
     std::string_view cislo = prvnichdevet(a[0]);
     pripis(p.vypis, "cislo je --%.*s-- \n", static_cast<int>(cislo.size()), cislo.data());
     if (cislo.empty() || (cislo[0] != '6' && cislo[0] != '7'))
-        return konci(p, "Cislo musi zacinat 6 nebo 7 \n");
+        return konci(p, 0, "Cislo musi zacinat 6 nebo 7 \n");
     if (cislo.size() < 9)
-        return konci(p, "Cislo musi mit 9 cislic \n");
+        return konci(p, 0, "Cislo musi mit 9 cislic \n");
     for (std::size_t i = 0; i < cislo.size(); ++i) {
         unsigned char znak = static_cast<unsigned char>(cislo[i]);
-        if (znak < '0' || znak > '9') {
-            pripis(p.vypis, "NA pozyici %d je neciselny znak --%c--\n", static_cast<int>(i), znak);
-            p.konec = 0;
-            return p;
-        }
+        if (znak < '0' || znak > '9')
+            return konci(p, 0, "NA pozyici %d je neciselny znak --%c--\n", static_cast<int>(i),
+                         znak);
     }
 
     if (!zpravasms(p.data, cislo, a.subspan(1)))

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -109,19 +110,56 @@ int provedprikaz(const prikaz &p) {
     return 0;
 }
 
-void pripis(konzole &text, const char *format, ...) {
+namespace {
+
+void vpripis(konzole &text, const char *format, va_list args) __attribute__((format(printf, 2, 0)));
+
+void vpripis(konzole &text, const char *format, va_list args) {
     // Room for the characters that may still come and vsnprintf's NUL.
     std::size_t misto = text.znaky.size() - text.delka;
-    va_list args;
-    va_start(args, format);
     int delka = std::vsnprintf(text.znaky.data() + text.delka, misto, format, args);
-    va_end(args);
     if (delka > 0)
         text.delka += std::min(static_cast<std::size_t>(delka), misto - 1);
 }
 
+} // namespace
+
+void pripis(konzole &text, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    vpripis(text, format, args);
+    va_end(args);
+}
+
+prikaz &konci(prikaz &p, int status, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    vpripis(p.vypis, format, args);
+    va_end(args);
+    p.konec = status;
+    return p;
+}
+
 std::string_view prvnichdevet(const char *slovo) {
     return {slovo, strnlen(slovo, 9)};
+}
+
+long long ctidevet(const char *slovo, int zaklad) {
+    std::array<char, 10> devet{};
+    std::string_view s = prvnichdevet(slovo);
+    std::copy(s.begin(), s.end(), devet.begin());
+    return std::strtoll(devet.data(), nullptr, zaklad);
+}
+
+int cislokotle(prikaz &p, const char *slovo, int nejvic) {
+    // Nine decimal characters lie within an int.
+    int cislo = static_cast<int>(ctidevet(slovo, 10));
+    pripis(p.vypis, " prectena pozadovana teplota  %d stupnu Celsia \n", cislo);
+    if (cislo < 0)
+        konci(p, 1, "zaporne nelze - konec \n");
+    else if (cislo > nejvic)
+        konci(p, 1, "moc velke -  konec \n");
+    return cislo;
 }
 
 bool pridejslova(zprava &z, argumenty slova, std::size_t limit) {
@@ -177,7 +215,7 @@ bool zpravaradku(zprava &z, std::uint8_t lead, std::uint8_t konstanta, std::size
 }
 
 zprava zpravakotle(std::uint8_t hodnota) {
-    return {prikazdispleje, 0x02, konstkotle, hodnota};
+    return {prikazdisplejekotle, 0x02, konstkotle, hodnota};
 }
 
 zprava zpravalogu(std::int32_t uroven) {

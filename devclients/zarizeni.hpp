@@ -20,6 +20,7 @@
 #include <string_view>
 
 // Where the device server listens; fixed, there is no setting to change it.
+// simzarizeni and the tests take it from here.
 inline constexpr const char *cestasocketu = "/home/system/zarizeni/komsock";
 // connect() is given the size of the whole local-socket address (16-bit
 // family and the 108-byte path field), not the length of the path.
@@ -30,11 +31,11 @@ inline constexpr unsigned delkaadresy = 110;
 inline constexpr int cekanisec = 5;
 
 // Lead bytes of the six command messages.
-inline constexpr std::uint8_t prikazsms = 0x50;      // 'P'
-inline constexpr std::uint8_t prikaztestsms = 0x53;  // 'S'
-inline constexpr std::uint8_t prikazgsm = 0x47;      // 'G'
-inline constexpr std::uint8_t prikazdispleje = 0x5A; // 'Z', display text and boiler value
-inline constexpr std::uint8_t prikazlogu = 0x4C;     // 'L'
+inline constexpr std::uint8_t prikazsms = 0x50;           // 'P'
+inline constexpr std::uint8_t prikaztestsms = 0x53;       // 'S'
+inline constexpr std::uint8_t prikazgsm = 0x47;           // 'G'
+inline constexpr std::uint8_t prikazdisplejekotle = 0x5A; // 'Z', display text and boiler value
+inline constexpr std::uint8_t prikazlogu = 0x4C;          // 'L'
 // Byte 2 of the 'Z' and 'G' messages tells the device what follows.
 inline constexpr std::uint8_t konstgsm = 0x03;
 inline constexpr std::uint8_t konstdispleje = 0x02;
@@ -51,13 +52,8 @@ inline constexpr std::size_t limitdispleje = 19;
 inline constexpr std::size_t nejdelsizprava = limitgsm + 1;
 static_assert(limitsms < nejdelsizprava && limitdispleje < nejdelsizprava);
 
-// One command message, built byte by byte in a fixed buffer. It reads like
-// a byte sequence (data, size, begin, end, indexing), so a std::span of
-// bytes takes it as it is.
+// One command message, built byte by byte in a fixed buffer.
 struct zprava {
-    using value_type = std::uint8_t;
-    using const_iterator = const std::uint8_t *;
-
     std::array<std::uint8_t, nejdelsizprava> bajty{};
     std::size_t delka = 0;
 
@@ -84,22 +80,8 @@ struct zprava {
 
     const std::uint8_t *data() const { return bajty.data(); }
     std::size_t size() const { return delka; }
-    bool empty() const { return delka == 0; }
-    const std::uint8_t *begin() const { return bajty.data(); }
-    const std::uint8_t *end() const { return bajty.data() + delka; }
     std::uint8_t &operator[](std::size_t i) { return bajty[i]; }
-    std::uint8_t operator[](std::size_t i) const { return bajty[i]; }
     std::uint8_t &back() { return bajty[delka - 1]; }
-    std::uint8_t back() const { return bajty[delka - 1]; }
-
-    friend bool operator==(const zprava &a, const zprava &b) {
-        if (a.delka != b.delka)
-            return false;
-        for (std::size_t i = 0; i < a.delka; ++i)
-            if (a.bajty[i] != b.bajty[i])
-                return false;
-        return true;
-    }
 };
 
 // A console text being built. No console text of the clients quotes more
@@ -145,9 +127,24 @@ struct prikaz {
 // ended before sending), 1 no socket, 2 no connection, 3 the write failed.
 int provedprikaz(const prikaz &p);
 
+// Ends a client before any socket exists: appends the printf-style text to
+// what it prints and sets the exit status, so that nothing is sent.
+prikaz &konci(prikaz &p, int status, const char *format, ...) __attribute__((format(printf, 3, 4)));
+
 // The first nine characters of a command-line word (all of a shorter one),
 // within the word itself.
 std::string_view prvnichdevet(const char *slovo);
+
+// The number at the start of a command-line word's first nine characters,
+// read as the C library's strtoll reads it in this base (0 where there is
+// none). Nine characters never overflow a long long; the callers narrow the
+// result as the board's atoi (decimal) or 32-bit strtol (hexadecimal) would.
+long long ctidevet(const char *slovo, int zaklad);
+
+// The boiler tools' number: read in decimal from the first nine characters,
+// shown back, and checked to lie from 0 to nejvic. A number out of range
+// ends the client with status 1 (p.konec is set then).
+int cislokotle(prikaz &p, const char *slovo, int nejvic);
 
 // Adds the words in order, each followed by one blank, while the message
 // length so far plus the next word stays within limit. Returns false at the

@@ -16,7 +16,8 @@
 
 namespace {
 
-const char *const konfigurace = "/home/test-work/kamnar.conf";
+// kamnar.conf in the sandbox's working directory, set at start-up.
+std::string konfigurace;
 
 // The overview the reader writes at its end, built from the tables.
 std::string prehled() {
@@ -109,7 +110,7 @@ void kontrolujlog() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    pripravfuzz();
+    konfigurace = pripravfuzz() + "/kamnar.conf";
     mkdir("/home/kamnar", 0755);
     mkdir("/home/kamnar/d", 0755);
     mkdir("/home/k", 0755);
@@ -122,13 +123,13 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     nulujlog();
-    zapissoubor(konfigurace, data, size);
+    zapissoubor(konfigurace.c_str(), data, size);
     // Zero whole slots first, so that a write behind a terminator shows.
     for (kalendar &k : polekal)
         std::memset(k.cesta, 0, sizeof k.cesta);
     std::memset(homedir, 0x55, sizeof homedir);
     inicializujtabulky();
-    FILE *f = std::fopen(konfigurace, "r");
+    FILE *f = std::fopen(konfigurace.c_str(), "r");
     INVARIANT(f != nullptr);
     ctikonfiguraci(f);
 

@@ -34,9 +34,13 @@ text slovaktera(argumenty slova, std::size_t zacatek, std::size_t limit) {
     return t;
 }
 
-std::string bajty(const zprava &z, std::size_t od, std::size_t delka) {
-    return std::string(z.begin() + static_cast<long>(od),
-                       z.begin() + static_cast<long>(od + delka));
+// The message's bytes; its kind's checks below read them.
+std::string obsah(const zprava &z) {
+    return {reinterpret_cast<const char *>(z.data()), z.size()};
+}
+
+std::string bajty(std::initializer_list<std::uint8_t> b) {
+    return {b.begin(), b.end()};
 }
 
 const std::string orezavam = "\nJe to moc dlouhe - orezavam \n";
@@ -58,13 +62,13 @@ bool obsahuje(const std::string &text, const std::string &co) {
 // The SMS senders: 'P', the nine-byte number field, 0x00 at byte 10, then
 // the text; at most 168 bytes.
 void kontrolujsms(const prikaz &p, argumenty a, bool prepsana) {
-    const zprava &z = p.data;
+    const std::string z = obsah(p.data);
     const std::string cislo = devet(a[0]);
     INVARIANT(z.size() >= 10 && z.size() <= 168);
     INVARIANT(z[0] == prikazsms);
     std::string pole = cislo;
     pole.resize(9, ' ');
-    INVARIANT(bajty(z, 1, 9) == pole);
+    INVARIANT(z.substr(1, 9) == pole);
     // txtany's words start at byte 10, whose first character gives way to
     // the terminator; txtcell's start behind it.
     text t = slovaktera(a.subspan(1), prepsana ? 10 : 11, limitsms);
@@ -73,7 +77,7 @@ void kontrolujsms(const prikaz &p, argumenty a, bool prepsana) {
     INVARIANT(z.size() == (prepsana ? 10 : 11) + t.bajty.size());
     if (!prepsana)
         INVARIANT(z[10] == 0x00);
-    INVARIANT(bajty(z, 10 + (prepsana ? 0 : 1), t.bajty.size()) == t.bajty);
+    INVARIANT(z.substr(prepsana ? 10 : 11) == t.bajty);
     INVARIANT(obsahuje(vypis(p), orezavam) == !t.cele);
     INVARIANT(std::string_view(p.zaver) == "SMS odeslana do Zarizeni \n\n");
 }
@@ -82,16 +86,16 @@ void kontrolujsms(const prikaz &p, argumenty a, bool prepsana) {
 // blanks, 0x00; n counts the bytes from byte 3 on.
 void kontrolujradek(const prikaz &p, argumenty a, std::uint8_t lead, std::uint8_t konstanta,
                     std::size_t limit, std::size_t nejdelsi) {
-    const zprava &z = p.data;
+    const std::string z = obsah(p.data);
     INVARIANT(z.size() >= 4 && z.size() <= nejdelsi);
     INVARIANT(z[0] == lead && z[2] == konstanta);
-    INVARIANT(z[1] == z.size() - 3);
+    INVARIANT(static_cast<std::uint8_t>(z[1]) == z.size() - 3);
     INVARIANT(z.back() == 0x00);
     text t = slovaktera(a, 3, limit);
     if (t.bajty.empty())
         t.bajty = " "; // an empty text: the closing 0x00 alone
     t.bajty.back() = '\0';
-    INVARIANT(bajty(z, 3, z.size() - 3) == t.bajty);
+    INVARIANT(z.substr(3) == t.bajty);
     INVARIANT(obsahuje(vypis(p), orezavam) == !t.cele);
 }
 
@@ -101,7 +105,7 @@ void kontroluj(const prikaz &p, argumenty a) {
     INVARIANT(p.vypis.delka < nejdelsivypis);
     if (jmeno == "txtprobe") {
         // Arguments are not looked at.
-        INVARIANT(!p.konec && p.data == zprava{prikaztestsms});
+        INVARIANT(!p.konec && obsah(p.data) == bajty({prikaztestsms}));
         return;
     }
     if (a.empty()) {
@@ -138,7 +142,7 @@ void kontroluj(const prikaz &p, argumenty a) {
     }
     if (jmeno == "lcdline") {
         INVARIANT(!p.konec);
-        kontrolujradek(p, a, prikazdispleje, konstdispleje, limitdispleje, 20);
+        kontrolujradek(p, a, prikazdisplejekotle, konstdispleje, limitdispleje, 20);
         return;
     }
     if (jmeno == "boilertemp" || jmeno == "boilervolt") {
@@ -154,16 +158,16 @@ void kontroluj(const prikaz &p, argumenty a) {
         }
         const int hodnota = jmeno == "boilertemp" ? 3 * cislo : cislo;
         INVARIANT(!p.konec);
-        INVARIANT(p.data ==
-                  (zprava{prikazdispleje, 0x02, konstkotle, static_cast<std::uint8_t>(hodnota)}));
+        INVARIANT(obsah(p.data) == bajty({prikazdisplejekotle, 0x02, konstkotle,
+                                          static_cast<std::uint8_t>(hodnota)}));
         INVARIANT(hodnota <= 240);
         return;
     }
     if (jmeno == "loglevel") {
         INVARIANT(!p.konec);
         const auto uroven = static_cast<std::uint32_t>(ctiuroven(a[0]));
-        INVARIANT(p.data == (zprava{prikazlogu, static_cast<std::uint8_t>(uroven),
-                                    static_cast<std::uint8_t>(uroven >> 8)}));
+        INVARIANT(obsah(p.data) == bajty({prikazlogu, static_cast<std::uint8_t>(uroven),
+                                          static_cast<std::uint8_t>(uroven >> 8)}));
         return;
     }
     INVARIANT(!"a client without checks");

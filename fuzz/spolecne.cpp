@@ -12,8 +12,8 @@
 #include <sstream>
 #include <unistd.h>
 
-void pripravfuzz() {
-    harness::sandbox();
+std::string pripravfuzz() {
+    std::string work = harness::sandbox();
     setenv("TZ", "Europe/Prague", 1);
     tzset();
     // Console lines of the code under test would drown libFuzzer's report,
@@ -25,6 +25,7 @@ void pripravfuzz() {
         std::abort();
     }
     close(nic);
+    return work;
 }
 
 void nulujlog() {

@@ -7,8 +7,9 @@
 
 // Enters a private mount and network namespace (tmpfs over /var/log, /home
 // and /srv, loopback up), sets the local time zone and sends the console output
-// of the code under test to /dev/null. Called from LLVMFuzzerInitialize.
-void pripravfuzz();
+// of the code under test to /dev/null. Returns the sandbox's working
+// directory, for the files a target writes. Called from LLVMFuzzerInitialize.
+std::string pripravfuzz();
 
 // Empties the event log, so that it holds only the entries of one input.
 void nulujlog();

@@ -4,6 +4,7 @@
 // do with it and can append the raw bytes to a file. It never answers, and
 // no message, however malformed, ends it.
 #include "popiszpravy.hpp"
+#include "zarizeni.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr const char *vychozicesta = "/home/system/zarizeni/komsock";
 // Far more than any command; the rest of a longer message is counted, not kept.
 constexpr std::size_t nejvicbajtu = 4096;
 // A client that neither writes nor closes for this long is cut off.
@@ -36,19 +36,19 @@ void nasignal(int) {
 }
 
 struct nastaveni {
-    std::string cesta = vychozicesta;
+    std::string cesta = cestasocketu;
     std::string zaznam; // empty: no recording
     long pocet = 0;     // 0: run until SIGINT or SIGTERM
     bool zavirat = false;
 };
 
 void pouziti() {
-    std::fputs("pouziti: simzarizeni [-s SOCKET] [-r SOUBOR] [-n POCET] [-x]\n"
-               "  -s SOCKET  cesta socketu (jinak /home/system/zarizeni/komsock)\n"
-               "  -r SOUBOR  syrove bajty kazde zpravy pripojit na konec souboru\n"
-               "  -n POCET   skoncit po POCET zpravach\n"
-               "  -x         kazde spojeni hned zavrit, nic necist\n",
-               stdout);
+    std::printf("pouziti: simzarizeni [-s SOCKET] [-r SOUBOR] [-n POCET] [-x]\n"
+                "  -s SOCKET  cesta socketu (jinak %s)\n"
+                "  -r SOUBOR  syrove bajty kazde zpravy pripojit na konec souboru\n"
+                "  -n POCET   skoncit po POCET zpravach\n"
+                "  -x         kazde spojeni hned zavrit, nic necist\n",
+                cestasocketu);
 }
 
 bool ctinastaveni(int argc, char **argv, nastaveni &n) {

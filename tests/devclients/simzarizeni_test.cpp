@@ -16,6 +16,7 @@
 namespace {
 
 using zarizenitest::bajty;
+using zarizenitest::obsah;
 
 std::string popis(const std::string &z) {
     return popiszpravu(bajty(z));
@@ -25,18 +26,18 @@ TEST(Popis, EveryMessageTheClientsBuild) {
     std::vector<const char *> slova{"Ahoj", "svete"};
     zprava z;
     zpravasms(z, "777123456", slova);
-    EXPECT_EQ(popiszpravu(z), "SMS na cislo \"777123456\", text \"Ahoj svete \"\n");
+    EXPECT_EQ(popis(obsah(z)), "SMS na cislo \"777123456\", text \"Ahoj svete \"\n");
     zpravasmsprepsana(z, "12345", slova);
-    EXPECT_EQ(popiszpravu(z), "SMS na cislo \"12345    \", text \"hoj svete \"\n");
+    EXPECT_EQ(popis(obsah(z)), "SMS na cislo \"12345    \", text \"hoj svete \"\n");
     EXPECT_EQ(popis("P12345    "), "SMS na cislo \"12345    \", bez textu\n");
-    EXPECT_EQ(popiszpravu(zpravatestsms()), "testovaci SMS\n");
+    EXPECT_EQ(popis(obsah(zpravatestsms())), "testovaci SMS\n");
     zpravaradku(z, prikazgsm, konstgsm, limitgsm, slova);
-    EXPECT_EQ(popiszpravu(z), "radek pro GSM \"Ahoj svete\" (n = 11)\n");
-    zpravaradku(z, prikazdispleje, konstdispleje, limitdispleje, slova);
-    EXPECT_EQ(popiszpravu(z), "displej \"Ahoj svete\" (n = 11)\n");
+    EXPECT_EQ(popis(obsah(z)), "radek pro GSM \"Ahoj svete\" (n = 11)\n");
+    zpravaradku(z, prikazdisplejekotle, konstdispleje, limitdispleje, slova);
+    EXPECT_EQ(popis(obsah(z)), "displej \"Ahoj svete\" (n = 11)\n");
     EXPECT_EQ(popis(std::string("Z\x01\x02\0", 4)), "displej \"\" (n = 1)\n");
-    EXPECT_EQ(popiszpravu(zpravakotle(66)), "kotel: hodnota 66\n");
-    EXPECT_EQ(popiszpravu(zpravalogu(0x1abcd)), "uroven logu 0xabcd\n");
+    EXPECT_EQ(popis(obsah(zpravakotle(66))), "kotel: hodnota 66\n");
+    EXPECT_EQ(popis(obsah(zpravalogu(0x1abcd))), "uroven logu 0xabcd\n");
 }
 
 TEST(Popis, MalformedMessagesAreNamed) {
@@ -118,7 +119,7 @@ class Sim : public ::testing::Test {
         int s = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un a{};
         a.sun_family = AF_UNIX;
-        std::strcpy(a.sun_path, zarizenitest::cesta.c_str());
+        std::strcpy(a.sun_path, cestasocketu);
         ASSERT_EQ(connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
         ASSERT_EQ(write(s, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
         close(s);
@@ -145,8 +146,7 @@ TEST_F(Sim, DecodesAndRecordsWhatTheClientsSend) {
                                                          "abc\0",
                                                          7) +
                                              std::string("L\xff\0", 3));
-    EXPECT_EQ(access(zarizenitest::cesta.c_str(), F_OK), -1)
-        << "the socket file is removed at the end";
+    EXPECT_EQ(access(cestasocketu, F_OK), -1) << "the socket file is removed at the end";
 }
 
 TEST_F(Sim, MalformedMessagesAreReportedAndTheServerGoesOn) {

@@ -12,12 +12,13 @@
 namespace zarizenitest {
 
 int posluchac(bool listen, int fronta) {
-    mkdir("/home/system", 0755);
-    mkdir("/home/system/zarizeni", 0755);
+    const std::string cesta = cestasocketu;
+    for (std::size_t i = cesta.find('/', 1); i != std::string::npos; i = cesta.find('/', i + 1))
+        mkdir(cesta.substr(0, i).c_str(), 0755);
     int s = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_un a{};
     a.sun_family = AF_UNIX;
-    std::strcpy(a.sun_path, cesta.c_str());
+    std::strcpy(a.sun_path, cestasocketu);
     if (s < 0 || bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
         (listen && ::listen(s, fronta) != 0))
         throw std::runtime_error(std::string("device socket: ") + std::strerror(errno));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "harness.hpp"
+#include "zarizeni.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -11,12 +12,10 @@
 
 namespace zarizenitest {
 
-inline const std::string cesta = "/home/system/zarizeni/komsock";
-
-// Creates /home/system/zarizeni and, if listen is true, a socket listening
-// on the device path with a queue of `fronta` connections (else a socket
-// file that nobody listens on). Returns the descriptor, non-blocking; call
-// inside harness::sandbox().
+// Creates the directories of the device path (cestasocketu) and, if listen
+// is true, a socket listening on it with a queue of `fronta` connections
+// (else a socket file that nobody listens on). Returns the descriptor,
+// non-blocking; call inside harness::sandbox().
 int posluchac(bool listen = true, int fronta = 16);
 
 // The bytes of the next connection already waiting on the listening socket,
@@ -25,6 +24,11 @@ std::optional<std::vector<std::uint8_t>> prijato(int posluchac);
 
 inline std::vector<std::uint8_t> bajty(const std::string &s) {
     return {s.begin(), s.end()};
+}
+
+// A built message's bytes, to compare and to show in a failure report.
+inline std::string obsah(const zprava &z) {
+    return {reinterpret_cast<const char *>(z.data()), z.size()};
 }
 
 } // namespace zarizenitest
