@@ -3,6 +3,7 @@
 #include "broadcaster.hpp"
 #include "cekani.hpp"
 #include "config.hpp"
+#include "datagram.hpp"
 #include "konzole.hpp"
 #include "log.hpp"
 #include "notify.hpp"
@@ -29,7 +30,6 @@ int vyssock = -1;
 namespace {
 
 constexpr const char *jmenokonfigurace = "kamnar.conf";
-constexpr unsigned short portprijmu = 15150;
 
 // The handler cannot log (the thread it interrupts may hold pisudologu), so
 // it leaves the entry to the main thread: 0 no SIGINT yet, 1 the entry is
@@ -82,7 +82,7 @@ bool otevriprijem() {
     }
     sockaddr_in mistni{};
     mistni.sin_family = AF_INET;
-    mistni.sin_port = htons(portprijmu);
+    mistni.sin_port = htons(portdemona);
     mistni.sin_addr.s_addr = htonl(INADDR_ANY);
     konzole("tady \n");
     if (bind(prijsock, reinterpret_cast<const sockaddr *>(&mistni), sizeof mistni) != 0) {
@@ -106,23 +106,8 @@ bool otevrivysilani() {
     return true;
 }
 
-void nastavsignal() {
-    struct sigaction sa {};
-    sa.sa_handler = skoncito;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0; // no SA_RESTART: the main thread's sleep ends at once
-    sigaction(SIGINT, &sa, nullptr);
-}
-
-} // namespace
-
-// The entry's flag is set first: whoever sees koncime set also sees it.
-void skoncito(int) {
-    int zadny = 0;
-    signalkzapisu.compare_exchange_strong(zadny, 1);
-    koncime = 1;
-}
-
+// The console line that explains a bind error code, or nullptr for codes
+// without one.
 const char *vysvetlenibind(int chyba) {
     switch (chyba) {
     case EBADF:
@@ -138,6 +123,23 @@ const char *vysvetlenibind(int chyba) {
     default:
         return nullptr;
     }
+}
+
+void nastavsignal() {
+    struct sigaction sa {};
+    sa.sa_handler = skoncito;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0; // no SA_RESTART: the main thread's sleep ends at once
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+} // namespace
+
+// The entry's flag is set first: whoever sees koncime set also sees it.
+void skoncito(int) {
+    int zadny = 0;
+    signalkzapisu.compare_exchange_strong(zadny, 1);
+    koncime = 1;
 }
 
 void chybybind() {
@@ -170,25 +172,26 @@ void pustvlakna() {
     zapisdologu(true, "skoncil jsem pousteni vlaken --\n");
 }
 
-bool zkouskalogu() {
-    logfile = otevrisoubor(cestalogu, true);
-    if (!logfile) {
+bool zacatekprogramu(const char *program) {
+    FILE *log = otevrisoubor(cestalogu, true);
+    if (!log) {
         konzolef("Nelze otevrit logfile %s - koncim !!! \n\n", cestalogu);
         return false;
     }
-    std::fclose(logfile);
-    logfile = nullptr;
-    return true;
-}
+    std::fclose(log);
+    zapisdologu(false, " \n\n\n");
+    zapisdologuf(true, " ********  Program %s spusten ********* \n\n", program);
 
-FILE *otevrikonfiguraci() {
     FILE *konfigurace = otevrisoubor(jmenokonfigurace, false);
     if (!konfigurace) {
         konzolef("Nelze otevrit konfiguracni file %s - koncim !!! \n\n", jmenokonfigurace);
         zapisdologuf(true, "Nelze otevrit konfiguracni file %s - koncim !!! \n\n",
                      jmenokonfigurace);
+        return false;
     }
-    return konfigurace;
+    inicializujtabulky();
+    ctikonfiguraci(konfigurace);
+    return true;
 }
 
 namespace {
@@ -197,17 +200,8 @@ int beh() {
     koncime = 0;
     demon.start = std::time(nullptr);
 
-    if (!zkouskalogu())
+    if (!zacatekprogramu("kamnar"))
         return -1;
-    zapisdologu(false, " \n\n\n");
-    zapisdologu(true, " ********  Program kamnar spusten ********* \n\n");
-
-    FILE *konfigurace = otevrikonfiguraci();
-    if (!konfigurace)
-        return -1;
-    inicializujtabulky();
-    ctikonfiguraci(konfigurace);
-
     if (!otevriprijem() || !otevrivysilani())
         return -1;
     nastavsignal();

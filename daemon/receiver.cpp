@@ -6,6 +6,8 @@
 #include "lifecycle.hpp"
 #include "log.hpp"
 #include "notify.hpp"
+#include "pricinyresetu.hpp"
+#include "pripis.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
 #include "zaplava.hpp"
@@ -142,6 +144,7 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
 
 void prijemUDP() {
     nulujstav();
+    nulujzaplavu();
     std::string text;
     text.reserve(nejvicenaraz * 128);
     while (!koncime) {

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <memory>
 
 namespace {
 
@@ -21,9 +20,6 @@ constexpr std::array<const char *, 11> prazdnaslova = {
     "CREATED",  "LAST-MODIFIED", "DTSTAMP", "UID",   "X-MOZ-GENERATION", "X-MOZ-FAKED", "LOCATION",
     "SEQUENCE", "STATUS",        "SUMMARY", "TRANSP"};
 
-struct zavri {
-    void operator()(FILE *f) const { std::fclose(f); }
-};
 // The line buffer of one scan, grown by getline and released with the scan.
 struct radky {
     char *buf = nullptr;
@@ -135,7 +131,7 @@ int prohledej(int index) {
         return 1;
     }
     const char *cesta = polekal[static_cast<std::size_t>(index)].cesta;
-    std::unique_ptr<FILE, zavri> f(otevrisoubor(cesta, false));
+    otevrenysoubor f(otevrisoubor(cesta, false));
     if (!f) {
         zapisdologuf(true, "prohledej: kalendar %s s cislem %d nelze otevrit ! \n", cesta, index);
         return 2;

@@ -1,5 +1,6 @@
 #include "cekani.hpp"
 #include "daemonfixture.hpp"
+#include "datagram.hpp"
 
 #include <algorithm>
 #include <csignal>
@@ -118,8 +119,7 @@ TEST(SendPlan, ClockStepsOfAnySizeAtAnyMoment) {
 }
 
 std::uint32_t timefield(const harness::command &c) {
-    return static_cast<std::uint32_t>(c.bytes[2] | c.bytes[3] << 8 | c.bytes[4] << 16) |
-           static_cast<std::uint32_t>(c.bytes[5]) << 24;
+    return ctiprikaz(c.bytes).value().cas;
 }
 
 using ClockStep = RunningDaemon;
