@@ -68,6 +68,7 @@ void zvetsiprijem(int sock) {
 void zapissignal() {
     int nazapsani = 1;
     if (signalkzapisu.compare_exchange_strong(nazapsani, 2))
+        // "HUP" for SIGINT is the system's own text, kept byte for byte.
         zapisdologu(true, "Prisel signal HUP \n");
 }
 
@@ -76,6 +77,7 @@ void zapissignal() {
 bool otevriprijem() {
     prijsock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (prijsock < 0) {
+        // "vytyvorit" is the system's own spelling, kept byte for byte.
         konzole("Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
         zapisdologu(true, "Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
         return false;
@@ -84,6 +86,7 @@ bool otevriprijem() {
     mistni.sin_family = AF_INET;
     mistni.sin_port = htons(portdemona);
     mistni.sin_addr.s_addr = htonl(INADDR_ANY);
+    // "tady " before the bind is the system's own console line, kept as it is.
     konzole("tady \n");
     if (bind(prijsock, reinterpret_cast<const sockaddr *>(&mistni), sizeof mistni) != 0) {
         chybybind();
@@ -98,6 +101,7 @@ bool otevriprijem() {
 bool otevrivysilani() {
     vyssock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (vyssock < 0) {
+        // "vytyvorit" is the system's own spelling, kept byte for byte.
         konzole("Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
         zapisdologu(true, "Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
         return false;
@@ -145,6 +149,7 @@ void skoncito(int) {
 void chybybind() {
     int e = errno;
     konzolef("je problem s bind - chyba cislo %d - koncim\n", e);
+    // The entry's blank after its line end is the system's own, kept as it is.
     zapisdologuf(true, "je problem s bind - chyba cislo %d - koncim\n ", e);
     if (const char *text = vysvetlenibind(e)) {
         konzolef("%s\n", text);

@@ -38,13 +38,13 @@ std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas) {
                       "%02d:%02d:%02d %02d.%02d.%04d \n",
                       modul, h, mi, se, d, mo, r);
         break;
-    case 129:
+    case 129: // the two blanks before the dash are the system's own text
         std::snprintf(text, sizeof text,
                       "Modul %02d - AddressErrorTrap  - jeho posledni cas  "
                       "%02d:%02d:%02d %02d.%02d.%04d  navratova adresa 0x%04x status 0x%04x \n",
                       modul, h, mi, se, d, mo, r, s.navrat, s.stavtrap);
         break;
-    case 130:
+    case 130: // so are the two blanks before the line end
         std::snprintf(text, sizeof text,
                       "Modul %02d - StackErrorTrap - jeho posledni cas  "
                       "%02d:%02d:%02d %02d.%02d.%04d  navratova adresa 0x%04x status 0x%04x  \n",

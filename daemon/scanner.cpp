@@ -15,8 +15,9 @@ namespace {
 constexpr const char *znackacasu = "TZID=Europe/Prague:";
 constexpr const char *znackadata = "VALUE=DATE:";
 
-// Lines of an event that carry nothing the scanner checks.
-constexpr std::array<const char *, 11> prazdnaslova = {
+// The lines of an event that the scanner passes over: those holding one of
+// these words carry nothing it checks.
+constexpr std::array<const char *, 11> slovapreskakovanych = {
     "CREATED",  "LAST-MODIFIED", "DTSTAMP", "UID",   "X-MOZ-GENERATION", "X-MOZ-FAKED", "LOCATION",
     "SEQUENCE", "STATUS",        "SUMMARY", "TRANSP"};
 
@@ -42,8 +43,8 @@ int pole(const char *text, std::size_t od, std::size_t delka) {
     return std::atoi(kus);
 }
 
-bool prazdnyradek(const char *radek) {
-    for (const char *slovo : prazdnaslova)
+bool preskakovanyradek(const char *radek) {
+    for (const char *slovo : slovapreskakovanych)
         if (obsahuje(radek, slovo))
             return true;
     return false;
@@ -79,6 +80,7 @@ void uzavri(udalost &u, int cislo, const char *cesta) {
         u.chyba = true;
         zapisdologuf(false, "pred radkem %d ve file %s je DTEND < DTSTART \n", cislo, cesta);
     }
+    // "dsend" for DTEND is the system's own console text, kept byte for byte.
     konzolef(" Nasel jsem END:VEVENT dtstart %lld  dsend %lld   %s",
              static_cast<long long>(u.zacatek), static_cast<long long>(u.konec),
              u.chyba ? " ERR \n " : " OK \n ");
@@ -155,7 +157,7 @@ int prohledej(int index) {
             // outside an event: the calendar's own lines and time-zone blocks
         } else if (obsahuje(radek, "END:VEVENT")) {
             uzavri(u, cislo, cesta);
-        } else if (prazdnyradek(radek)) {
+        } else if (preskakovanyradek(radek)) {
             // nothing to check in it
         } else if (obsahuje(radek, "DTSTART")) {
             if (obsahuje(radek, "DTSTART;"))

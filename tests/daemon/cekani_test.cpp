@@ -51,8 +51,8 @@ TEST(SendTime, UnitkickWaitsForTheNextHalfSecond) {
 
 TEST(SendTime, ModulesOfACycleAre20msApartButNever10msAfterASend) {
     std::timespec kotva{50, 0};
-    EXPECT_EQ(ns(dalsislot(kotva, 2, {50, 1000000})), 50 * sekunda + 60000000);
-    EXPECT_EQ(ns(dalsislot(kotva, 2, {50, 55000000})), 50 * sekunda + 65000000);
+    EXPECT_EQ(ns(okamzikslotu(kotva, 2, {50, 1000000})), 50 * sekunda + 60000000);
+    EXPECT_EQ(ns(okamzikslotu(kotva, 2, {50, 55000000})), 50 * sekunda + 65000000);
 }
 
 // The time sender's planning run over a real-time clock that is set once by
