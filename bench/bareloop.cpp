@@ -2,6 +2,8 @@
 // It counts datagrams until none has come for a second and prints the count.
 // Its receive buffer is the daemon's (4 MiB), so that the two compare in
 // handling, not in buffering.
+#include "porty.h"
+
 #include <cstdio>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -11,7 +13,7 @@ int main() {
     int s = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in me{};
     me.sin_family = AF_INET;
-    me.sin_port = htons(15150);
+    me.sin_port = htons(portdemona);
     me.sin_addr.s_addr = htonl(INADDR_ANY);
     if (s < 0 || bind(s, reinterpret_cast<sockaddr *>(&me), sizeof me) != 0)
         return 1;

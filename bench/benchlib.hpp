@@ -5,6 +5,8 @@
 //   goal NAME: met VALUE (baseline B) or goal NAME: missed VALUE (baseline B)
 #pragma once
 
+#include "pripis.hpp"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -39,10 +41,10 @@ inline void goal(const std::string &name, bool met, const std::string &value,
 }
 
 __attribute__((format(printf, 1, 2))) inline std::string format(const char *fmt, ...) {
-    char b[128];
+    std::string b;
     va_list args;
     va_start(args, fmt);
-    std::vsnprintf(b, sizeof b, fmt, args);
+    vpripisf(b, fmt, args);
     va_end(args);
     return b;
 }

@@ -9,6 +9,7 @@
 //                            (one run at one rate: for profiling the daemon)
 #include "benchlib.hpp"
 #include "harness.hpp"
+#include "porty.h"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -55,7 +56,7 @@ long flood(mix m, long rate, double seconds) {
     sockaddr_in from{}, to{};
     from.sin_family = to.sin_family = AF_INET;
     from.sin_addr.s_addr = inet_addr("127.0.0.2");
-    to.sin_port = htons(15150);
+    to.sin_port = htons(portdemona);
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(s, reinterpret_cast<sockaddr *>(&from), sizeof from);
     connect(s, reinterpret_cast<sockaddr *>(&to), sizeof to);

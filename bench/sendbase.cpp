@@ -4,6 +4,8 @@
 // 127.0.1.(2 + slot), like the daemon's time sender five seconds out of phase.
 //
 // bench_sendbase CYCLES SLOTS
+#include "porty.h"
+
 #include <arpa/inet.h>
 #include <cstdint>
 #include <cstdlib>
@@ -29,7 +31,7 @@ int main(int argc, char **argv) {
             std::uint8_t d[6] = {2, 0, 0, 0, 0, 0};
             sockaddr_in to{};
             to.sin_family = AF_INET;
-            to.sin_port = htons(15151);
+            to.sin_port = htons(portmodulu);
             to.sin_addr.s_addr = htonl(0x7F000102u + static_cast<std::uint32_t>(i));
             sendto(s, d, sizeof d, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
         }

@@ -71,7 +71,7 @@ void odesliprikazy(std::timespec cil, std::timespec probuzeni) {
                      static_cast<int>(ted.tv_sec));
         hlidejmodul(i);
         clock_gettime(CLOCK_MONOTONIC, &monotonni);
-        spidomonotonni(dalsislot(kotva, i, monotonni));
+        spidomonotonni(okamzikslotu(kotva, i, monotonni));
     }
     zaznamenejcyklus(cil, ted); // after the sends, so that it never delays one
 }

@@ -55,7 +55,7 @@ std::timespec pristipulsekunda(std::time_t sekundy, long mikrosekundy) {
     return {mikrosekundy <= 500000 ? sekundy : sekundy + 1, 500000000};
 }
 
-std::timespec dalsislot(std::timespec kotva, int i, std::timespec ted) {
+std::timespec okamzikslotu(std::timespec kotva, int i, std::timespec ted) {
     constexpr long long rozestup = 20000000;         // 20 ms between the modules of one cycle
     constexpr long long nejmensirozestup = 10000000; // and never less than 10 ms
     return zns(

@@ -49,7 +49,7 @@ std::timespec pristipulsekunda(std::time_t sekundy, long mikrosekundy);
 // up, but never sooner than 10 ms after `ted`, so that a cycle that started
 // late still keeps the modules apart. (The nanoseconds of `kotva` may lie
 // outside 0 to 999999999.)
-std::timespec dalsislot(std::timespec kotva, int i, std::timespec ted);
+std::timespec okamzikslotu(std::timespec kotva, int i, std::timespec ted);
 
 // --- Waiting.
 

@@ -2,14 +2,13 @@
 // little-endian and built or read byte by byte, whatever the host's order.
 #pragma once
 
+#include "porty.h"
+
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <span>
-#include <string>
-
-inline constexpr unsigned short portmodulu = 15151; // modules take commands here
-inline constexpr unsigned short portdemona = 15150; // the daemon takes status datagrams here
 
 // Command codes of the 6-byte command datagram.
 inline constexpr std::uint8_t prikazcas = 2;       // time, the module's DEFPR1 known
@@ -21,6 +20,16 @@ inline constexpr std::uint8_t nicnoveho = 6;
 
 // Command datagram: code, a reserved 0, the low 32 bits of the Unix time.
 std::array<std::uint8_t, 6> sestavprikaz(std::uint8_t kod, std::time_t cas);
+
+// The inverse, for the simulated module and tests: the code and the time
+// field of a command datagram (bytes beyond the sixth are not looked at);
+// nullopt when it is shorter than 6 bytes.
+struct prikazmodulu {
+    std::uint8_t kod;
+    std::uint32_t cas; // the low 32 bits of the Unix time
+    bool operator==(const prikazmodulu &) const = default;
+};
+std::optional<prikazmodulu> ctiprikaz(std::span<const std::uint8_t> data);
 
 // The fields of a status datagram. The daemon reads up to 1000 bytes; the
 // fields occupy the first 14, and bytes a short datagram lacks read as 0.
@@ -38,12 +47,3 @@ stavmodulu ctistav(std::span<const std::uint8_t> data);
 
 // The inverse, for simulated modules and tests: the 14 bytes of a datagram.
 std::array<std::uint8_t, 14> sestavstav(const stavmodulu &s);
-
-// The log line for a module's reset report, without the prefix; empty when
-// the cause is not reported (6 and unknown codes). `cas` is the module time
-// in local time.
-std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas);
-
-// A reset cause in the words of its log line ("SOFTE Reset", ...); nullptr
-// for the codes the log does not report (6 and unknown codes).
-const char *slovacosestalo(int pricina);

@@ -1,6 +1,7 @@
 #include "konzole.hpp"
 
 #include "cekani.hpp"
+#include "pripis.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -49,25 +50,6 @@ void *pisar(void *) {
     }
 }
 
-__attribute__((format(printf, 2, 0))) void vpripis(std::string &text, const char *format,
-                                                   va_list args) {
-    char kratky[256]; // most texts: formatted once
-    va_list kopie;
-    va_copy(kopie, args);
-    int n = std::vsnprintf(kratky, sizeof kratky, format, kopie);
-    va_end(kopie);
-    if (n <= 0)
-        return;
-    if (n < static_cast<int>(sizeof kratky)) {
-        text.append(kratky, static_cast<std::size_t>(n));
-        return;
-    }
-    std::size_t zacatek = text.size();
-    text.resize(zacatek + static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(text.data() + zacatek, static_cast<std::size_t>(n) + 1, format, args);
-    text.pop_back();
-}
-
 } // namespace
 
 bool zapisvse(int fd, std::string_view text) {
@@ -80,13 +62,6 @@ bool zapisvse(int fd, std::string_view text) {
         hotovo += static_cast<std::size_t>(n);
     }
     return true;
-}
-
-void pripisf(std::string &text, const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    vpripis(text, format, args);
-    va_end(args);
 }
 
 void konzole(std::string_view text) {
@@ -107,7 +82,7 @@ void konzolef(const char *format, ...) {
     std::string text;
     va_list args;
     va_start(args, format);
-    vpripis(text, format, args);
+    vpripisf(text, format, args);
     va_end(args);
     konzole(text);
 }

@@ -12,9 +12,6 @@
 #include <string>
 #include <string_view>
 
-// Appends printf-formatted text, however long, to `text`.
-void pripisf(std::string &text, const char *format, ...) __attribute__((format(printf, 2, 3)));
-
 // Writes text to the console, in the order of the calls, whole or not at all.
 void konzole(std::string_view text);
 void konzolef(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -3,6 +3,7 @@
 #include "broadcaster.hpp"
 #include "cekani.hpp"
 #include "config.hpp"
+#include "datagram.hpp"
 #include "konzole.hpp"
 #include "log.hpp"
 #include "notify.hpp"
@@ -31,7 +32,6 @@ int vyssock = -1;
 namespace {
 
 constexpr const char *jmenokonfigurace = "kamnar.conf";
-constexpr unsigned short portprijmu = 15150;
 
 // The handler cannot log (the thread it interrupts may hold pisudologu), so
 // it leaves the entry to the main thread: 0 no SIGINT yet, 1 the entry is
@@ -99,6 +99,7 @@ void zvetsiprijem(int sock) {
 void zapissignal() {
     int nazapsani = 1;
     if (signalkzapisu.compare_exchange_strong(nazapsani, 2))
+        // "HUP" for SIGINT is the system's own text, kept byte for byte.
         zapisdologu(true, "Prisel signal HUP \n");
 }
 
@@ -107,14 +108,16 @@ void zapissignal() {
 bool otevriprijem() {
     prijsock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (prijsock < 0) {
+        // "vytyvorit" is the system's own spelling, kept byte for byte.
         konzole("Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
         zapisdologu(true, "Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
         return false;
     }
     sockaddr_in mistni{};
     mistni.sin_family = AF_INET;
-    mistni.sin_port = htons(portprijmu);
+    mistni.sin_port = htons(portdemona);
     mistni.sin_addr.s_addr = htonl(INADDR_ANY);
+    // "tady " before the bind is the system's own console line, kept as it is.
     konzole("tady \n");
     if (bind(prijsock, reinterpret_cast<const sockaddr *>(&mistni), sizeof mistni) != 0) {
         chybybind();
@@ -129,12 +132,32 @@ bool otevriprijem() {
 bool otevrivysilani() {
     vyssock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (vyssock < 0) {
+        // "vytyvorit" is the system's own spelling, kept byte for byte.
         konzole("Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
         zapisdologu(true, "Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
         return false;
     }
     nastavblokovani(vyssock, true);
     return true;
+}
+
+// The console line that explains a bind error code, or nullptr for codes
+// without one.
+const char *vysvetlenibind(int chyba) {
+    switch (chyba) {
+    case EBADF:
+        return "Deskriptor souboru neni platny ";
+    case ENOTSOCK:
+        return "Deskriptor neukazuje na socket ";
+    case EINVAL:
+        return "Deskriptor ukazuje na jiz pojmenovany socket ";
+    case EADDRNOTAVAIL:
+        return "Adresa neni k dispozici ";
+    case EADDRINUSE:
+        return "Adresa ma jiz prirazen socket ";
+    default:
+        return nullptr;
+    }
 }
 
 void nastavsignal() {
@@ -154,26 +177,10 @@ void skoncito(int) {
     koncime = 1;
 }
 
-const char *vysvetlenibind(int chyba) {
-    switch (chyba) {
-    case EBADF:
-        return "Deskriptor souboru neni platny ";
-    case ENOTSOCK:
-        return "Deskriptor neukazuje na socket ";
-    case EINVAL:
-        return "Deskriptor ukazuje na jiz pojmenovany socket ";
-    case EADDRNOTAVAIL:
-        return "Adresa neni k dispozici ";
-    case EADDRINUSE:
-        return "Adresa ma jiz prirazen socket ";
-    default:
-        return nullptr;
-    }
-}
-
 void chybybind() {
     int e = errno;
     konzolef("je problem s bind - chyba cislo %d - koncim\n", e);
+    // The entry's blank after its line end is the system's own, kept as it is.
     zapisdologuf(true, "je problem s bind - chyba cislo %d - koncim\n ", e);
     if (const char *text = vysvetlenibind(e)) {
         konzolef("%s\n", text);
@@ -205,25 +212,26 @@ void pustvlakna() {
     zapisdologu(true, "skoncil jsem pousteni vlaken --\n");
 }
 
-bool zkouskalogu() {
-    logfile = otevrisoubor(cestalogu, true);
-    if (!logfile) {
+bool zacatekprogramu(const char *program) {
+    FILE *log = otevrisoubor(cestalogu, true);
+    if (!log) {
         konzolef("Nelze otevrit logfile %s - koncim !!! \n\n", cestalogu);
         return false;
     }
-    std::fclose(logfile);
-    logfile = nullptr;
-    return true;
-}
+    std::fclose(log);
+    zapisdologu(false, " \n\n\n");
+    zapisdologuf(true, " ********  Program %s spusten ********* \n\n", program);
 
-FILE *otevrikonfiguraci() {
     FILE *konfigurace = otevrisoubor(jmenokonfigurace, false);
     if (!konfigurace) {
         konzolef("Nelze otevrit konfiguracni file %s - koncim !!! \n\n", jmenokonfigurace);
         zapisdologuf(true, "Nelze otevrit konfiguracni file %s - koncim !!! \n\n",
                      jmenokonfigurace);
+        return false;
     }
-    return konfigurace;
+    inicializujtabulky();
+    ctikonfiguraci(konfigurace);
+    return true;
 }
 
 namespace {
@@ -252,17 +260,8 @@ int beh() {
     koncime = 0;
     demon.start = std::time(nullptr);
 
-    if (!zkouskalogu())
+    if (!zacatekprogramu("kamnar"))
         return -1;
-    zapisdologu(false, " \n\n\n");
-    zapisdologu(true, " ********  Program kamnar spusten ********* \n\n");
-
-    FILE *konfigurace = otevrikonfiguraci();
-    if (!konfigurace)
-        return -1;
-    inicializujtabulky();
-    ctikonfiguraci(konfigurace);
-
     if (!otevriprijem() || !otevrivysilani())
         return -1;
     nastavsignal();

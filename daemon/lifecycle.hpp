@@ -2,7 +2,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstdio>
 
 // The stop flag: set once from the SIGINT handler, read by all three threads.
 extern std::atomic<int> koncime;
@@ -15,14 +14,13 @@ extern int vyssock;  // send socket, blocking
 // start-up fails).
 int behdemona();
 
-// The start-up probe of the event log: opens it for appending (creating it)
-// and closes it at once. When it does not open, prints the console line and
-// returns false; nothing has been logged then.
-bool zkouskalogu();
-
-// Opens "kamnar.conf" in the working directory for reading. When it does not
-// open, prints the console line, logs the same text and returns nullptr.
-FILE *otevrikonfiguraci();
+// The start of kamnar and overkal, named by `program`: probes the event log
+// (opens it for appending, creating it, and closes it at once), logs the
+// banner, opens "kamnar.conf" in the working directory, empties the tables
+// and reads the configuration into them. When the log does not open, prints
+// the console line and logs nothing; when the configuration does not open,
+// prints the console line and logs the same text. False in both cases.
+bool zacatekprogramu(const char *program);
 
 // Starts the receive thread and then the time-sender thread.
 void pustvlakna();
@@ -32,7 +30,3 @@ void skoncito(int signal);
 
 // Reports a failed bind of the receive socket from the errno it left.
 void chybybind();
-
-// The console line that explains a bind error code, or nullptr for codes
-// without one.
-const char *vysvetlenibind(int chyba);

@@ -3,24 +3,17 @@
 #include <cerrno>
 #include <cstdarg>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 std::mutex pisudologu;
-FILE *logfile = nullptr;
 
 namespace {
 
-struct zavri {
-    void operator()(FILE *f) const { std::fclose(f); }
-};
-using soubor = std::unique_ptr<FILE, zavri>;
-
 // Opens the log for one entry and writes the prefix if wanted; the caller
 // holds pisudologu. Closing the stream flushes the whole entry at once.
-soubor otevri(bool sprefixem) {
-    soubor f(otevrisoubor(cestalogu, true));
+otevrenysoubor otevri(bool sprefixem) {
+    otevrenysoubor f(otevrisoubor(cestalogu, true));
     if (f && sprefixem)
         casdologu(f.get());
     return f;
@@ -63,19 +56,19 @@ int casdologu(FILE *stream) {
 
 void zapisdologu(bool sprefixem, const char *text) {
     std::lock_guard zamek(pisudologu);
-    if (soubor f = otevri(sprefixem))
+    if (otevrenysoubor f = otevri(sprefixem))
         std::fputs(text, f.get());
 }
 
 void zapisdologu(bool sprefixem, char znak) {
     std::lock_guard zamek(pisudologu);
-    if (soubor f = otevri(sprefixem))
+    if (otevrenysoubor f = otevri(sprefixem))
         std::fputc(znak, f.get());
 }
 
 void zapisdologuf(bool sprefixem, const char *format, ...) {
     std::lock_guard zamek(pisudologu);
-    if (soubor f = otevri(sprefixem)) {
+    if (otevrenysoubor f = otevri(sprefixem)) {
         va_list args;
         va_start(args, format);
         std::vfprintf(f.get(), format, args);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <mutex>
 
 // The one log of the daemon; the path is fixed, not configurable.
@@ -12,15 +13,18 @@ inline constexpr const char *cestalogu = "/var/log/kamnar.log";
 // a signal handler.
 extern std::mutex pisudologu;
 
-// Used only by the start-up probe; it holds no open stream afterwards.
-extern FILE *logfile;
-
 // Opens one of the daemon's files, never waiting: for reading, or for
 // appending (created when missing, as fopen's "a"). Only a regular file is
 // taken; a FIFO, a device, a socket or a directory under that name is
 // refused as a file that does not open (a FIFO would hold the open, or its
 // reads, until someone came to its other end). nullptr when refused.
 FILE *otevrisoubor(const char *cesta, bool pripisovat);
+
+// An open stream that is closed when it goes out of scope.
+struct zavrisoubor {
+    void operator()(FILE *f) const { std::fclose(f); }
+};
+using otevrenysoubor = std::unique_ptr<FILE, zavrisoubor>;
 
 // The time-stamp prefix "DD.MM.YYYY hh:mm:ss : " of the local time t.
 // Pure, so the padding can be checked for any instant.

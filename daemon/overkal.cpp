@@ -2,24 +2,13 @@
 // scanner. Run in the directory that holds the configuration; it opens no
 // socket and starts no thread. Exit status 0 when every calendar was scanned,
 // 1 when one could not be, 255 when the log or the configuration does not open.
-#include "config.hpp"
 #include "lifecycle.hpp"
 #include "log.hpp"
 #include "scanner.hpp"
-#include "tables.hpp"
 
 int main() {
-    if (!zkouskalogu())
+    if (!zacatekprogramu("overkal"))
         return -1;
-    zapisdologu(false, " \n\n\n");
-    zapisdologu(true, " ********  Program overkal spusten ********* \n\n");
-
-    FILE *konfigurace = otevrikonfiguraci();
-    if (!konfigurace)
-        return -1;
-    inicializujtabulky();
-    ctikonfiguraci(konfigurace);
-
     int vysledek = prohledejvse();
     zapisdologu(false, " \n\n");
     zapisdologu(true, "Program overkal skoncil \n\n");

@@ -1,7 +1,7 @@
 #include "prehled.hpp"
 
-#include "datagram.hpp"
-#include "konzole.hpp"
+#include "pricinyresetu.hpp"
+#include "pripis.hpp"
 
 #include <algorithm>
 #include <cmath>

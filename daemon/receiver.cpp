@@ -6,6 +6,8 @@
 #include "lifecycle.hpp"
 #include "log.hpp"
 #include "notify.hpp"
+#include "pricinyresetu.hpp"
+#include "pripis.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
 #include "zaplava.hpp"
@@ -25,8 +27,9 @@ std::uint8_t poslednistav = 0;
 // flag is looked at again.
 constexpr int nejvicenaraz = 64;
 
-// "Prislo:  " and every byte as " %02x ", a space and the line end.
-void vypispaket(std::span<const std::uint8_t> data, std::string &konzole) {
+// Appends the dump of the datagram: "Prislo:  ", every byte as " %02x ", a
+// space and the line end.
+void pripisbajty(std::span<const std::uint8_t> data, std::string &konzole) {
     static constexpr char hex[] = "0123456789abcdef";
     konzole += "Prislo:  ";
     for (std::uint8_t b : data) {
@@ -46,6 +49,20 @@ void zapamatujtmr1(modul &m, int hodnota, std::string &konzole) {
         pripisf(konzole, "\n %d  %d  %d  %d  %d \n", m.tmr1[0].load(), m.tmr1[1].load(),
                 m.tmr1[2].load(), m.tmr1[3].load(), m.tmr1[4].load());
     pripisf(konzole, "TMR1 = %5d \n", hodnota);
+}
+
+// Logs the reset report of a datagram from module `modul`, unless it has
+// nothing to report.
+void dekodujcosestalo(int modul, std::span<const std::uint8_t> data) {
+    stavmodulu s = ctistav(data);
+    if (s.cosestalo == nicnoveho)
+        return;
+    std::time_t cas = s.casmodulu;
+    std::tm t{};
+    localtime_r(&cas, &t); // the log prefix converts times at the same moment
+    std::string text = textcosestalo(modul, s, t);
+    if (!text.empty() && zapismodulu(modul))
+        zapisdologu(true, text.c_str());
 }
 
 // The receive thread's buffers for one batch of datagrams.
@@ -83,18 +100,6 @@ void nulujstav() {
     poslednistav = 0;
 }
 
-void dekodujcosestalo(int modul, std::span<const std::uint8_t> data) {
-    stavmodulu s = ctistav(data);
-    if (s.cosestalo == nicnoveho)
-        return;
-    std::time_t cas = s.casmodulu;
-    std::tm t{};
-    localtime_r(&cas, &t); // the log prefix converts times at the same moment
-    std::string text = textcosestalo(modul, s, t);
-    if (!text.empty() && zapismodulu(modul))
-        zapisdologu(true, text.c_str());
-}
-
 void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
                   std::string &konzole) {
     char adresa[INET_ADDRSTRLEN];
@@ -111,7 +116,7 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
         return;
     }
     modul &m = polemod[static_cast<std::size_t>(cislo)];
-    vypispaket(data, konzole);
+    pripisbajty(data, konzole);
     dekodujcosestalo(cislo, data);
 
     stavmodulu s = ctistav(data);
@@ -142,12 +147,14 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
 
 void prijemUDP() {
     nulujstav();
+    nulujzaplavu();
     std::string text;
     text.reserve(nejvicenaraz * 128);
     while (!koncime) {
         tepprijmu = monotonnims();
         int n = cekejnapaket(prijsock);
         if (n < 0)
+            // The entry names select although the wait polls: the system's own text.
             zapisdologu(true, "prijemUDP: Nejaka chyba pri volani select  \n");
         else if (n > 0)
             prectidavku(text);

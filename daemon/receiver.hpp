@@ -15,9 +15,5 @@ void prijemUDP();
 void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
                   std::string &konzole);
 
-// Logs the reset report of a datagram from module `modul`, unless it has
-// nothing to report.
-void dekodujcosestalo(int modul, std::span<const std::uint8_t> data);
-
 // The last status byte seen, one for all modules; 0 when the receiver starts.
 void nulujstav();

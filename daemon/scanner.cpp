@@ -9,21 +9,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <memory>
 
 namespace {
 
 constexpr const char *znackacasu = "TZID=Europe/Prague:";
 constexpr const char *znackadata = "VALUE=DATE:";
 
-// Lines of an event that carry nothing the scanner checks.
-constexpr std::array<const char *, 11> prazdnaslova = {
+// The lines of an event that the scanner passes over: those holding one of
+// these words carry nothing it checks.
+constexpr std::array<const char *, 11> slovapreskakovanych = {
     "CREATED",  "LAST-MODIFIED", "DTSTAMP", "UID",   "X-MOZ-GENERATION", "X-MOZ-FAKED", "LOCATION",
     "SEQUENCE", "STATUS",        "SUMMARY", "TRANSP"};
 
-struct zavri {
-    void operator()(FILE *f) const { std::fclose(f); }
-};
 // The line buffer of one scan, grown by getline and released with the scan.
 struct radky {
     char *buf = nullptr;
@@ -46,8 +43,8 @@ int pole(const char *text, std::size_t od, std::size_t delka) {
     return std::atoi(kus);
 }
 
-bool prazdnyradek(const char *radek) {
-    for (const char *slovo : prazdnaslova)
+bool preskakovanyradek(const char *radek) {
+    for (const char *slovo : slovapreskakovanych)
         if (obsahuje(radek, slovo))
             return true;
     return false;
@@ -83,6 +80,7 @@ void uzavri(udalost &u, int cislo, const char *cesta) {
         u.chyba = true;
         zapisdologuf(false, "pred radkem %d ve file %s je DTEND < DTSTART \n", cislo, cesta);
     }
+    // "dsend" for DTEND is the system's own console text, kept byte for byte.
     konzolef(" Nasel jsem END:VEVENT dtstart %lld  dsend %lld   %s",
              static_cast<long long>(u.zacatek), static_cast<long long>(u.konec),
              u.chyba ? " ERR \n " : " OK \n ");
@@ -135,7 +133,7 @@ int prohledej(int index) {
         return 1;
     }
     const char *cesta = polekal[static_cast<std::size_t>(index)].cesta;
-    std::unique_ptr<FILE, zavri> f(otevrisoubor(cesta, false));
+    otevrenysoubor f(otevrisoubor(cesta, false));
     if (!f) {
         zapisdologuf(true, "prohledej: kalendar %s s cislem %d nelze otevrit ! \n", cesta, index);
         return 2;
@@ -159,7 +157,7 @@ int prohledej(int index) {
             // outside an event: the calendar's own lines and time-zone blocks
         } else if (obsahuje(radek, "END:VEVENT")) {
             uzavri(u, cislo, cesta);
-        } else if (prazdnyradek(radek)) {
+        } else if (preskakovanyradek(radek)) {
             // nothing to check in it
         } else if (obsahuje(radek, "DTSTART")) {
             if (obsahuje(radek, "DTSTART;"))

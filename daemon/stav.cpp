@@ -2,6 +2,8 @@
 
 #include "konzole.hpp"
 #include "log.hpp"
+#include "pricinyresetu.hpp"
+#include "pripis.hpp"
 
 #include <algorithm>
 #include <arpa/inet.h>

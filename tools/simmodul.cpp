@@ -100,19 +100,19 @@ int main(int argc, char **argv) {
         sockaddr_in od{};
         socklen_t delka = sizeof od;
         ssize_t m = recvfrom(sock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&od), &delka);
-        if (m < 6)
+        auto prikaz = ctiprikaz({buf, m > 0 ? static_cast<std::size_t>(m) : 0});
+        if (!prikaz)
             continue;
-        std::uint32_t cas = static_cast<std::uint32_t>(buf[2] | buf[3] << 8 | buf[4] << 16) |
-                            static_cast<std::uint32_t>(buf[5]) << 24;
+        std::uint32_t cas = prikaz->cas;
         if (!n.tise)
-            std::printf("simmodul %s: prisel prikaz %d s casem %u\n", n.adresa, buf[0], cas);
-        if (buf[0] == prikazreset) {
+            std::printf("simmodul %s: prisel prikaz %d s casem %u\n", n.adresa, prikaz->kod, cas);
+        if (prikaz->kod == prikazreset) {
             if (!n.tise)
                 std::printf("simmodul %s: RESET, posledni cas %u\n", n.adresa, hodiny);
             pricina = 3; // SOFTE reset
             continue;    // the clock survives as the last time, but no longer agrees
         }
-        if (buf[0] != prikazcas && buf[0] != prikazcasdefpr1)
+        if (prikaz->kod != prikazcas && prikaz->kod != prikazcasdefpr1)
             continue;
         ++prikazu;
         bool souhlasi = pricina == nicnoveho && hodiny != 0 && (cas - hodiny) <= 11;
@@ -136,7 +136,7 @@ int main(int argc, char **argv) {
             std::printf("simmodul %s: odpovidam TMR1 %u, stav 0x%02x, pricina %d\n", n.adresa,
                         s.hodnota, s.status, pricina);
         pricina = nicnoveho;
-        if (buf[0] == prikazcasdefpr1) {
+        if (prikaz->kod == prikazcasdefpr1) {
             s = stavmodulu{9,
                            static_cast<std::uint8_t>(souhlasi ? 0x40 : 0),
                            nicnoveho,

@@ -26,6 +26,7 @@ int main(int argc, char **argv) {
     }
     int sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (sock < 0) {
+        // "vytyvorit" is the system's own spelling, kept byte for byte.
         std::puts("Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n");
         return 1;
     }

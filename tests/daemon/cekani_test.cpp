@@ -1,5 +1,6 @@
 #include "cekani.hpp"
 #include "daemonfixture.hpp"
+#include "datagram.hpp"
 
 #include <algorithm>
 #include <csignal>
@@ -50,8 +51,8 @@ TEST(SendTime, UnitkickWaitsForTheNextHalfSecond) {
 
 TEST(SendTime, ModulesOfACycleAre20msApartButNever10msAfterASend) {
     std::timespec kotva{50, 0};
-    EXPECT_EQ(ns(dalsislot(kotva, 2, {50, 1000000})), 50 * sekunda + 60000000);
-    EXPECT_EQ(ns(dalsislot(kotva, 2, {50, 55000000})), 50 * sekunda + 65000000);
+    EXPECT_EQ(ns(okamzikslotu(kotva, 2, {50, 1000000})), 50 * sekunda + 60000000);
+    EXPECT_EQ(ns(okamzikslotu(kotva, 2, {50, 55000000})), 50 * sekunda + 65000000);
 }
 
 // The time sender's planning run over a real-time clock that is set once by
@@ -118,8 +119,7 @@ TEST(SendPlan, ClockStepsOfAnySizeAtAnyMoment) {
 }
 
 std::uint32_t timefield(const harness::command &c) {
-    return static_cast<std::uint32_t>(c.bytes[2] | c.bytes[3] << 8 | c.bytes[4] << 16) |
-           static_cast<std::uint32_t>(c.bytes[5]) << 24;
+    return ctiprikaz(c.bytes).value().cas;
 }
 
 using ClockStep = RunningDaemon;

@@ -20,6 +20,28 @@ TEST(Command, CarriesCodeZeroAndTheLow32BitsOfTheTime) {
     EXPECT_EQ(vec(sestavprikaz(2, 0xFFFFFFFF)), (bytes{0x02, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
+// Every code and time sestavprikaz builds reads back as the code and the low
+// 32 bits of the time; bytes after the sixth do not count, and a datagram
+// shorter than six bytes is no command.
+TEST(Command, ReadsWhatItBuilds) {
+    for (std::uint8_t kod : {std::uint8_t{2}, std::uint8_t{8}, std::uint8_t{13}, std::uint8_t{255}})
+        for (std::time_t cas :
+             {std::time_t{0}, std::time_t{1700000000}, std::time_t{0x80000000},
+              std::time_t{0xFFFFFFFF}, (std::time_t{1} << 32) + 0x01020304, std::time_t{-1}}) {
+            std::optional<prikazmodulu> p = ctiprikaz(sestavprikaz(kod, cas));
+            ASSERT_TRUE(p) << int{kod} << " " << cas;
+            EXPECT_EQ(*p, (prikazmodulu{kod, static_cast<std::uint32_t>(cas)}))
+                << int{kod} << " " << cas;
+        }
+    bytes delsi = vec(sestavprikaz(13, 0x11223344));
+    delsi.insert(delsi.end(), {0xAA, 0xBB});
+    EXPECT_EQ(ctiprikaz(delsi), (prikazmodulu{13, 0x11223344}));
+    bytes kratsi = vec(sestavprikaz(2, 1700000000));
+    kratsi.pop_back();
+    EXPECT_EQ(ctiprikaz(kratsi), std::nullopt);
+    EXPECT_EQ(ctiprikaz(bytes{}), std::nullopt);
+}
+
 TEST(Status, DecodesEveryFieldLittleEndianAndUnsigned) {
     bytes d{0x01, 0x40, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF1, 0x53, 0x65, 0x34, 0x12};
     stavmodulu s = ctistav(d);
@@ -57,33 +79,6 @@ TEST(Status, BuildsWhatItReads) {
     EXPECT_EQ(vec(sestavstav(t)), vec(sestavstav(s)));
     EXPECT_EQ(t.navrat, 0xBEEF);
     EXPECT_EQ(t.casmodulu, 0x89ABCDEFu);
-}
-
-TEST(ResetReport, TextForEveryCause) {
-    std::tm t{};
-    t.tm_hour = 23;
-    t.tm_min = 3;
-    t.tm_sec = 5;
-    t.tm_mday = 4;
-    t.tm_mon = 10;
-    t.tm_year = 123;
-    auto text = [&](int cause) {
-        stavmodulu s{1, 0, static_cast<std::uint8_t>(cause), 0x1A2B, 0x00C3, 0, 0};
-        return textcosestalo(7, s, t);
-    };
-    EXPECT_EQ(text(0), "Modul 07 - prisla nesmyslna hodnota cosestalo[0] = 0 \n");
-    EXPECT_EQ(text(1), "Modul 07 - PowerUp Reset ****** \n");
-    EXPECT_EQ(text(2),
-              "Modul 07 - BOR reset - pokles napajeni - jeho posledni cas  23:03:05 04.11.2023 \n");
-    EXPECT_EQ(text(3), "Modul 07 - SOFTE Reset - jeho posledni cas  23:03:05 04.11.2023 \n");
-    EXPECT_EQ(text(4), "Modul 07 - WDT Reset - jeho posledni cas  23:03:05 04.11.2023 \n");
-    EXPECT_EQ(text(5), "Modul 07 - Nejaky jiny RESET - jeho posledni cas  23:03:05 04.11.2023 \n");
-    EXPECT_EQ(text(129), "Modul 07 - AddressErrorTrap  - jeho posledni cas  23:03:05 04.11.2023  "
-                         "navratova adresa 0x1a2b status 0x00c3 \n");
-    EXPECT_EQ(text(130), "Modul 07 - StackErrorTrap - jeho posledni cas  23:03:05 04.11.2023  "
-                         "navratova adresa 0x1a2b status 0x00c3  \n");
-    for (int quiet : {6, 7, 128, 131, 200, 255})
-        EXPECT_EQ(text(quiet), "") << quiet;
 }
 
 } // namespace

@@ -46,7 +46,7 @@ std::vector<unsigned char> status(int type, int stat, int cause, int value) {
 bool sendquick(int sock, const std::vector<unsigned char> &bytes) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
-    a.sin_port = htons(15150);
+    a.sin_port = htons(portdemona);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return sendto(sock, bytes.data(), bytes.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&a),
                   sizeof a) >= 0;

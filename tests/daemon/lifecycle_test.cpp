@@ -1,4 +1,5 @@
 #include "harness.hpp"
+#include "porty.h"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -154,7 +155,7 @@ TEST_F(Daemon, PortTakenEndsWithTheBindReport) {
     int s = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
-    a.sin_port = htons(15150);
+    a.sin_port = htons(portdemona);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
     harness::result r = runkamnar();

@@ -39,8 +39,7 @@ class Modules : public RunningDaemon {
 };
 
 std::uint32_t timefield(const harness::command &c) {
-    return static_cast<std::uint32_t>(c.bytes[2] | c.bytes[3] << 8 | c.bytes[4] << 16) |
-           static_cast<std::uint32_t>(c.bytes[5]) << 24;
+    return ctiprikaz(c.bytes).value().cas;
 }
 
 double seconds(const std::timespec &t) {

@@ -1,10 +1,12 @@
 /* Preloaded into the daemon under test: its time sender hangs. The first
- * HANGSEND_AFTER datagrams to UDP port 15151 (the modules' port) go out as
+ * HANGSEND_AFTER datagrams to the modules' UDP port (portmodulu) go out as
  * usual; the call that would send the next one never returns, as when a
  * thread is stuck in the kernel. Every other datagram (those of the service
  * manager's socket among them) is sent as usual. Used only by the tests: no
  * package carries it. */
 #define _GNU_SOURCE
+#include "porty.h"
+
 #include <arpa/inet.h>
 #include <dlfcn.h>
 #include <netinet/in.h>
@@ -23,7 +25,8 @@ ssize_t sendto(int sock, const void *data, size_t n, int flags, __CONST_SOCKADDR
         struct sockaddr_in cil;
         memcpy(&cil, to, sizeof cil);
         const char *after = getenv("HANGSEND_AFTER");
-        if (ntohs(cil.sin_port) == 15151 && atomic_fetch_add(&sent, 1) >= (after ? atoi(after) : 0))
+        if (ntohs(cil.sin_port) == portmodulu &&
+            atomic_fetch_add(&sent, 1) >= (after ? atoi(after) : 0))
             for (;;)
                 pause();
     }

@@ -1,5 +1,7 @@
 #include "harness.hpp"
 
+#include "porty.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -219,7 +221,7 @@ int fakemodule(const std::string &address) {
     setsockopt(s, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     sockaddr_in a{};
     a.sin_family = AF_INET;
-    a.sin_port = htons(15151);
+    a.sin_port = htons(portmodulu);
     a.sin_addr.s_addr = inet_addr(address.c_str());
     check(bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0, "bind " + address);
     return s;
@@ -250,7 +252,7 @@ bool receive(int sock, command &c, std::chrono::milliseconds limit) {
 void sendstatus(int sock, const std::vector<unsigned char> &bytes) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
-    a.sin_port = htons(15150);
+    a.sin_port = htons(portdemona);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     check(sendto(sock, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&a), sizeof a) ==
               static_cast<ssize_t>(bytes.size()),

@@ -1,3 +1,4 @@
+#include "datagram.hpp"
 #include "harness.hpp"
 
 #include <ctime>
@@ -46,8 +47,7 @@ TEST(Unitkick, SendsTheResetCommandAtHalfPastTheSecond) {
     ASSERT_EQ(c.bytes.size(), 6u);
     EXPECT_EQ(c.bytes[0], 0x0D);
     EXPECT_EQ(c.bytes[1], 0x00);
-    std::uint32_t t = static_cast<std::uint32_t>(c.bytes[2] | c.bytes[3] << 8 | c.bytes[4] << 16) |
-                      static_cast<std::uint32_t>(c.bytes[5]) << 24;
+    std::uint32_t t = ctiprikaz(c.bytes).value().cas;
     // The time field names the second it left in, and it left after x.5.
     EXPECT_EQ(static_cast<std::time_t>(t), c.stamp.tv_sec);
     EXPECT_GE(c.stamp.tv_nsec, 500000000);
@@ -69,8 +69,7 @@ TEST(Unitkick, ClockSetBackDuringTheWaitDoesNotHoldTheCommand) {
     EXPECT_EQ(r.status, 0);
     harness::command c;
     ASSERT_TRUE(harness::receive(module, c, 2s));
-    std::uint32_t t = static_cast<std::uint32_t>(c.bytes[2] | c.bytes[3] << 8 | c.bytes[4] << 16) |
-                      static_cast<std::uint32_t>(c.bytes[5]) << 24;
+    std::uint32_t t = ctiprikaz(c.bytes).value().cas;
     EXPECT_EQ(static_cast<std::time_t>(t), c.stamp.tv_sec - 3600) << "the new clock's second";
     EXPECT_GE(c.stamp.tv_nsec, 500000000);
     close(module);
