@@ -4,15 +4,20 @@
 //
 // The stop's bound, about 12 s after SIGINT, is the sum of:
 // - SIGINT is blocked in the worker threads (bezsigint), so it always reaches
-//   the main thread and cuts its one-second sleep short;
+//   the main thread (the thread that runs start-up and the stop, which is not
+//   the initial one when the time sender has that: see zdedenyrealnycas) and
+//   cuts its one-second sleep short;
 // - the receiver looks at koncime after every wait for a datagram, which
 //   lasts at most cekaniprijmu (200 ms);
 // - the time sender looks at it only between send cycles: after its wait for
 //   the next x0.5 s (at most 10.5 s, also when the clock is set meanwhile:
 //   see cekejdo) and after that cycle's sends, 20 ms per module;
 // - then the main thread joins both workers and pauses one second.
-// The waits use a timer slack of 1 ns (presnecasovani): the kernel would
-// otherwise move a wake-up up to 50 us later to batch it with others.
+// The time sender and unitkick wait with a timer slack of 1 ns (each calls
+// presnecasovani for its own thread): the kernel would otherwise move a
+// wake-up up to 50 us later to batch it with others. The receiver's poll and
+// the main thread's sleep keep the default slack; nothing waits on them to
+// the microsecond.
 #pragma once
 
 #include <csignal>
