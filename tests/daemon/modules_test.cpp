@@ -27,8 +27,8 @@ class Modules : public RunningDaemon {
             if (withsockets)
                 socks.push_back(harness::fakemodule(modules[i]));
         }
-        harness::writefile(work + "/kamnar.conf", conf);
-        daemon = harness::start({harness::bin("kamnar")}, opt);
+        configure(conf);
+        launch();
     }
     harness::command next(std::size_t module) {
         harness::command c;

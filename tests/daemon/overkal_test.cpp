@@ -1,3 +1,4 @@
+#include "daemonfixture.hpp"
 #include "harness.hpp"
 
 #include <gtest/gtest.h>
@@ -9,18 +10,9 @@ using harness::maskprefixes;
 
 const std::string started = " \n\n\n<T> ********  Program overkal spusten ********* \n\n";
 
-// overkal run in its own sandbox, in the zone its calendars are written for.
-class Overkal : public ::testing::Test {
+// overkal run in the daemon's sandbox, in the zone its calendars are written for.
+class Overkal : public RunningDaemon {
   protected:
-    std::string work;
-    harness::options opt;
-
-    void SetUp() override {
-        work = harness::sandbox();
-        opt.cwd = work;
-        opt.env = {"TZ=Europe/Prague"};
-        mkdir("/home/kamnar", 0755);
-    }
     harness::result run() { return harness::run({harness::bin("overkal")}, opt); }
 };
 
@@ -35,11 +27,11 @@ TEST_F(Overkal, ScansEveryConfiguredCalendarInOrder) {
                                                  "DTSTART;VALUE=DATE:20240120\n"
                                                  "DTEND;VALUE=DATE:20240121\n"
                                                  "END:VEVENT\n");
-    harness::writefile(work + "/kamnar.conf", "[127.0.0.3]\n"
-                                              "7 dilna.ics\n"
-                                              "[127.0.0.2]\n"
-                                              "1 doma.ics\n"
-                                              "2 chybi.ics\n");
+    configure("[127.0.0.3]\n"
+              "7 dilna.ics\n"
+              "[127.0.0.2]\n"
+              "1 doma.ics\n"
+              "2 chybi.ics\n");
     harness::result r = run();
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, " Nasel jsem END:VEVENT dtstart 1705705200  dsend 1705791600    OK \n "
@@ -71,7 +63,7 @@ TEST_F(Overkal, MissingConfigurationEndsLikeTheDaemon) {
 
 TEST_F(Overkal, UnwritableLogEndsBeforeTheConfiguration) {
     ASSERT_EQ(mkdir("/var/log/kamnar.log", 0755), 0);
-    harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 doma.ics\n");
+    configure("[127.0.0.2]\n1 doma.ics\n");
     harness::result r = run();
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.out, "Nelze otevrit logfile /var/log/kamnar.log - koncim !!! \n\n");
@@ -84,7 +76,7 @@ TEST_F(Overkal, FifoInPlaceOfACalendarNeverHoldsIt) {
     harness::writefile("/home/kamnar/a.ics", "BEGIN:VEVENT\nDTSTART;VALUE=DATE:20240120\n"
                                              "DTEND;VALUE=DATE:20240121\nEND:VEVENT\n");
     ASSERT_EQ(mkfifo("/home/kamnar/roura.ics", 0644), 0);
-    harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 roura.ics\n2 a.ics\n");
+    configure("[127.0.0.2]\n1 roura.ics\n2 a.ics\n");
     harness::result r = run();
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, " Nasel jsem END:VEVENT dtstart 1705705200  dsend 1705791600    OK \n ");
