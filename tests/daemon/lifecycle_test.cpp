@@ -66,21 +66,33 @@ TEST_F(Daemon, EmptyModuleTableEndsOnlyTheTimeSender) {
     EXPECT_EQ(log.find("Vlakno posilamcas konci \n"), std::string::npos);
 }
 
-TEST_F(Daemon, UnwritableLogEndsAtOnceWithoutReadingTheConfiguration) {
+// The start the daemon and overkal share: the log first, then the
+// configuration, each ending the program when it does not open.
+class StartUp : public RunningDaemon, public ::testing::WithParamInterface<std::string> {
+  protected:
+    harness::result runprogram() { return harness::run({harness::bin(GetParam())}, opt); }
+};
+
+TEST_P(StartUp, UnwritableLogEndsAtOnceWithoutReadingTheConfiguration) {
     ASSERT_EQ(mkdir("/var/log/kamnar.log", 0755), 0);
     configure("[127.0.0.2]\n1 a.ics\n");
-    harness::result r = runkamnar();
+    harness::result r = runprogram();
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.out, "Nelze otevrit logfile /var/log/kamnar.log - koncim !!! \n\n");
 }
 
-TEST_F(Daemon, MissingConfigurationEnds) {
-    harness::result r = runkamnar();
+TEST_P(StartUp, MissingConfigurationEnds) {
+    harness::result r = runprogram();
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.out, "Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
     EXPECT_EQ(maskprefixes(harness::logtext()),
-              started + "<T>Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
+              " \n\n\n<T> ********  Program " + GetParam() +
+                  " spusten ********* \n\n"
+                  "<T>Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Programs, StartUp, ::testing::Values("kamnar", "overkal"),
+                         [](const ::testing::TestParamInfo<std::string> &i) { return i.param; });
 
 // Only regular files are taken as the log, the configuration and the
 // calendars: a FIFO (or a directory) in their place is treated as a file

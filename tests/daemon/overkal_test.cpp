@@ -53,25 +53,10 @@ TEST_F(Overkal, ScansEveryConfiguredCalendarInOrder) {
                         " \n\n<T>Program overkal skoncil \n\n");
 }
 
-TEST_F(Overkal, MissingConfigurationEndsLikeTheDaemon) {
-    harness::result r = run();
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
-    EXPECT_EQ(maskprefixes(harness::logtext()),
-              started + "<T>Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
-}
-
-TEST_F(Overkal, UnwritableLogEndsBeforeTheConfiguration) {
-    ASSERT_EQ(mkdir("/var/log/kamnar.log", 0755), 0);
-    configure("[127.0.0.2]\n1 doma.ics\n");
-    harness::result r = run();
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "Nelze otevrit logfile /var/log/kamnar.log - koncim !!! \n\n");
-}
-
 // A FIFO in place of a calendar never holds overkal: the calendar is dropped
 // with the cannot-open entry and the others are scanned. (The configuration
-// and the log are opened by the daemon's own start-up steps.)
+// and the log are opened by the start it shares with the daemon: its tests
+// run both programs, in lifecycle_test.)
 TEST_F(Overkal, FifoInPlaceOfACalendarNeverHoldsIt) {
     harness::writefile("/home/kamnar/a.ics", "BEGIN:VEVENT\nDTSTART;VALUE=DATE:20240120\n"
                                              "DTEND;VALUE=DATE:20240121\nEND:VEVENT\n");

@@ -51,6 +51,8 @@ std::size_t poslednicislo(const std::string &text, std::string (*radek)(int)) {
     return pos;
 }
 
+void zkontrolujkonec(const std::string &text);
+
 // vlakna on a pseudo-terminal that is its controlling terminal and its
 // standard input, output and error, as when run from a console.
 class Terminal : public ::testing::Test {
@@ -169,6 +171,16 @@ class Terminal : public ::testing::Test {
             EXPECT_EQ(t.c_cc[i], i == VMIN ? 8 : i == VTIME ? 50 : 0) << "control character " << i;
     }
 
+    // A q alone ends the program: status 0, the terminal given back, every
+    // thread ended in order.
+    void skoncinaq() {
+        napis("q");
+        ASSERT_TRUE(cekejnakonec()) << out;
+        EXPECT_EQ(status, 0);
+        zkontrolujvraceny();
+        zkontrolujkonec(bezcr(out));
+    }
+
     void zkontrolujvraceny() {
         termios po{};
         ASSERT_EQ(tcgetattr(slave, &po), 0);
@@ -224,11 +236,7 @@ TEST_F(Terminal, QAloneStopsAllThreadsInOrderAndGivesTheTerminalBack) {
     ASSERT_TRUE(cekejna(necodelam(0))) << out;
     ASSERT_TRUE(cekejna(delamnecojineho(0))) << out;
     EXPECT_TRUE(bezi());
-    napis("q");
-    ASSERT_TRUE(cekejnakonec()) << out;
-    EXPECT_EQ(status, 0);
-    zkontrolujvraceny();
-    zkontrolujkonec(bezcr(out));
+    skoncinaq();
 }
 
 TEST_F(Terminal, OnlyAChunkThatBeginsWithQStops) {
@@ -252,11 +260,7 @@ TEST_F(Terminal, OnlyAChunkThatBeginsWithQStops) {
     napis("aq");
     ASSERT_TRUE(cekejna("\nprecetl jsem 2 znaku --aq-- \n")) << out;
     EXPECT_TRUE(bezi());
-    napis("q");
-    ASSERT_TRUE(cekejnakonec()) << out;
-    EXPECT_EQ(status, 0);
-    zkontrolujvraceny();
-    zkontrolujkonec(bezcr(out));
+    skoncinaq();
 }
 
 // A serial console: 9600 baud, two stop bits, no modem control, hang-up on
