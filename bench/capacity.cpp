@@ -4,6 +4,10 @@
 // each. Baseline: a bare recvfrom loop on the same port. The count of
 // datagrams the daemon handled is the count of its "Prislo:" console lines.
 //
+// It ends with status 1 when it measured nothing: a program that did not
+// start, ended before its time or handled no datagram at all (a rate with
+// losses is a measurement, not a failure).
+//
 // bench_capacity [SECONDS]   (the confirming run's length, default 10; needs root)
 // bench_capacity --once bare|quiet|logged RATE SECONDS
 //                            (one run at one rate: for profiling the daemon)
@@ -23,6 +27,14 @@
 namespace {
 
 enum class mix { bare, quiet, logged };
+
+// Set by a run that measured nothing (see above).
+bool broken = false;
+
+void fault(const char *what) {
+    std::fprintf(stderr, "bench_capacity: %s\n", what);
+    broken = true;
+}
 
 // Occurrences of `what` in the file, read in pieces: a fast run's output
 // runs to hundreds of megabytes.
@@ -100,20 +112,25 @@ bool lossless(mix m, long rate, double seconds) {
     harness::process p;
     if (m == mix::bare) {
         p = harness::start({harness::bin("bench_bareloop")}, opt);
-        harness::waitfor([&] { return harness::output(p) == "ready\n"; });
+        if (!harness::waitfor([&] { return harness::output(p) == "ready\n"; }))
+            fault("the bare loop did not start");
     } else {
         mkdir("/home/kamnar", 0755);
         harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
         harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 a.ics\n");
         p = harness::start({harness::bin("kamnar")}, opt);
-        harness::waitfor(
-            [] { return harness::logtext().find("skoncil jsem pousteni") != std::string::npos; });
+        if (!harness::waitfor([] {
+                return harness::logtext().find("skoncil jsem pousteni") != std::string::npos;
+            }))
+            fault("the daemon did not start");
     }
     long sent = flood(m, rate, seconds);
     long handled = 0;
     if (m == mix::bare) {
         harness::result r = harness::finish(p, 0);
         handled = std::atol(r.out.c_str() + 6);
+        if (r.status != 0)
+            fault("the bare loop failed");
     } else {
         // Let the daemon drain its socket: done when its output stops growing.
         off_t last = -1;
@@ -125,8 +142,11 @@ bool lossless(mix m, long rate, double seconds) {
         // Counted: the output need not be read again when the daemon ends.
         if (truncate(p.outpath.c_str(), 0) != 0)
             std::perror("truncate");
-        harness::finish(p, SIGKILL);
+        if (harness::finish(p, SIGKILL).status != 128 + SIGKILL)
+            fault("the daemon ended before it was stopped");
     }
+    if (sent == 0 || handled == 0)
+        fault("nothing was sent or nothing handled");
     std::fprintf(stderr, "  rate %ld/s for %.0f s: sent %ld, handled %ld\n", rate, seconds, sent,
                  handled);
     return handled == sent;
@@ -187,5 +207,5 @@ int main(int argc, char **argv) {
                   static_cast<double>(bare));
     bench::goal("capacity-nolog", bare > 0 && quiet > 0 && quiet * 2 >= bare,
                 bench::format("%ld/s", quiet), bench::format("%ld/s", bare));
-    return 0;
+    return broken ? 1 : 0;
 }

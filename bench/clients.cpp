@@ -6,6 +6,8 @@
 // bench_clients ARMBIN STRIPPED_MINIMAL [RUNS]
 //   ARMBIN: the ARM build's bin directory; STRIPPED_MINIMAL: the stripped
 //   minimal ARM program. Sizes are skipped when ARMBIN has no clients.
+// It ends with status 1 when a client could not be run or was killed by a
+// signal.
 #include "benchlib.hpp"
 #include "harness.hpp"
 
@@ -20,8 +22,8 @@ extern char **environ;
 
 namespace {
 
-const char *const klienti[] = {"txtcell",    "txtany",     "txtprobe",   "modemline",
-                               "lcdline",    "boilertemp", "boilervolt", "loglevel"};
+const char *const klienti[] = {"txtcell", "txtany",     "txtprobe",   "modemline",
+                               "lcdline", "boilertemp", "boilervolt", "loglevel"};
 
 double sizeof_stripped(const std::string &path) {
     std::string out = "/tmp/bench-stripped-" + std::to_string(getpid());
@@ -32,7 +34,8 @@ double sizeof_stripped(const std::string &path) {
     return ok ? static_cast<double>(st.st_size) : -1;
 }
 
-// Wall time of one run of the program, its output to /dev/null.
+// Wall time of one run of the program, its output to /dev/null; -1 when it
+// could not be started or a signal ended it.
 double once(const std::string &path) {
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
@@ -40,11 +43,12 @@ double once(const std::string &path) {
     char *argv[] = {const_cast<char *>(path.c_str()), nullptr};
     auto start = std::chrono::steady_clock::now();
     pid_t pid = -1;
-    posix_spawn(&pid, path.c_str(), &fa, nullptr, argv, environ);
+    int spawned = posix_spawn(&pid, path.c_str(), &fa, nullptr, argv, environ);
     int status = 0;
-    waitpid(pid, &status, 0);
+    bool ran = spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status);
     posix_spawn_file_actions_destroy(&fa);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return ran ? std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()
+               : -1;
 }
 
 } // namespace
@@ -71,11 +75,13 @@ int main(int argc, char **argv) {
         std::printf("info clients: no ARM build at %s, sizes not measured\n", armbin.c_str());
 
     double worst = 0, worstbase = 0;
+    bool ran = true;
     for (const char *k : klienti) {
         std::vector<double> mine, base;
         for (int i = 0; i < runs; ++i) {
             mine.push_back(once(harness::bin(k)));
             base.push_back(once("/bin/true"));
+            ran = ran && mine.back() >= 0 && base.back() >= 0;
         }
         double m = bench::quantile(mine, 0.5), b = bench::quantile(base, 0.5);
         bench::figure(std::string("run.") + k, m * 1e6, "us", b * 1e6);
@@ -84,5 +90,7 @@ int main(int argc, char **argv) {
     }
     bench::goal("client-time", worst <= 2 * worstbase, bench::format("%.0f us", worst * 1e6),
                 bench::format("%.0f us", worstbase * 1e6));
-    return 0;
+    if (!ran)
+        std::printf("info clients: a run failed to start or was killed; the times are void\n");
+    return ran && runs > 0 ? 0 : 1;
 }

@@ -4,6 +4,8 @@
 // Baseline: /bin/sleep over the same time, measured the same way.
 //
 // bench_idle [SECONDS]   (needs root; runs in a sandbox)
+// It ends with status 1 when it measured nothing: the modules were never
+// heard, or the daemon ended before it was stopped.
 #include "benchlib.hpp"
 #include "harness.hpp"
 
@@ -83,7 +85,7 @@ int main(int argc, char **argv) {
     cost k = measure(daemon, seconds);
     t.join();
     bool answered = harness::output(daemon).find("Prislo:") != std::string::npos;
-    harness::finish(daemon, SIGKILL);
+    bool ran = harness::finish(daemon, SIGKILL).status == 128 + SIGKILL;
     harness::finish(sleeper, SIGKILL);
     for (harness::process &m : modules)
         harness::finish(m, SIGKILL);
@@ -93,9 +95,11 @@ int main(int argc, char **argv) {
     bench::figure("idle.peakrss", k.rss, "KiB", base.rss);
     if (!answered)
         std::printf("info idle: the simulated modules were not heard; the figures are void\n");
+    if (!ran)
+        std::printf("info idle: the daemon ended before it was stopped; the figures are void\n");
     bench::goal("idle-cpu", answered && share < 0.1, bench::format("%.4f %%", share),
                 bench::format("%.4f %%", base.cpu / seconds * 100));
     bench::goal("idle-rss", answered && k.rss < 4096, bench::format("%.0f KiB", k.rss),
                 bench::format("%.0f KiB", base.rss));
-    return 0;
+    return answered && ran ? 0 : 1;
 }

@@ -69,20 +69,17 @@ double sekundy(hodiny::duration d) {
 // The best of a few scans, with the console lines going to /dev/null.
 double merscan(bool *v_poradku) {
     double nejlepsi = 1e9;
-    std::fflush(stdout);
-    int konzole = dup(1);
-    int nic = open("/dev/null", O_WRONLY);
-    dup2(nic, 1);
+    int nic = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    harness::stdoutto(nic, [&] {
+        for (int i = 0; i < opakovani; ++i) {
+            auto start = hodiny::now();
+            int r = prohledej(0);
+            std::fflush(stdout);
+            nejlepsi = std::min(nejlepsi, sekundy(hodiny::now() - start));
+            *v_poradku = *v_poradku && r == 0;
+        }
+    });
     close(nic);
-    for (int i = 0; i < opakovani; ++i) {
-        auto start = hodiny::now();
-        int r = prohledej(0);
-        std::fflush(stdout);
-        nejlepsi = std::min(nejlepsi, sekundy(hodiny::now() - start));
-        *v_poradku = *v_poradku && r == 0;
-    }
-    dup2(konzole, 1);
-    close(konzole);
     return nejlepsi;
 }
 

@@ -8,31 +8,22 @@
 #include "harness.hpp"
 #include "zaplava.hpp"
 
-#include <arpa/inet.h>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <random>
 #include <regex>
 #include <sstream>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
+using harness::count;
 using harness::maskprefixes;
 using namespace std::chrono_literals;
 
 const std::string stopbanner = "<T>Program kamnar radne skoncil \n\n";
-
-std::size_t count(const std::string &text, const std::string &what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
 
 std::vector<unsigned char> status(int type, int stat, int cause, int value) {
     auto b = sestavstav({static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(stat),
@@ -41,31 +32,15 @@ std::vector<unsigned char> status(int type, int stat, int cause, int value) {
     return {b.begin(), b.end()};
 }
 
-// Sends without waiting for the daemon and without failing on a full queue:
-// a flood is allowed to lose datagrams.
-bool sendquick(int sock, const std::vector<unsigned char> &bytes) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(portdemona);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return sendto(sock, bytes.data(), bytes.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&a),
-                  sizeof a) >= 0;
-}
-
 class Faults : public RunningDaemon {
   protected:
     void SetUp() override {
         RunningDaemon::SetUp();
         opt.timeout = 60s;
     }
-    // A stand-in module socket on a loopback address (socks[i] in call order).
-    int module(const std::string &address) {
-        socks.push_back(harness::fakemodule(address));
-        return socks.back();
-    }
     void start(const std::string &conf) {
-        harness::writefile(work + "/kamnar.conf", conf);
-        daemon = harness::start({harness::bin("kamnar")}, opt);
+        configure(conf);
+        launch();
         ASSERT_TRUE(
             harness::waitfor([] { return logged("<T>skoncil jsem pousteni vlaken --\n"); }));
     }
@@ -108,7 +83,7 @@ TEST_F(Faults, FloodFromKnownAndUnknownAddressesLeavesTheDaemonResponsive) {
     auto until = std::chrono::steady_clock::now() + 3s;
     int sent = 0;
     for (int i = 0; i < 20000 && std::chrono::steady_clock::now() < until; ++i)
-        sent += sendquick(i % 2 ? stranger : known, b) ? 1 : 0;
+        sent += harness::sendquick(i % 2 ? stranger : known, b) ? 1 : 0;
     EXPECT_GT(sent, 0);
     answersdefpr1(known);
     std::string log = maskprefixes(harness::logtext());

@@ -44,10 +44,10 @@ TEST_P(Console, NeverHoldsTheCommandsTheReceiverOrTheStop) {
         }
     }
     opt.timeout = 20s;
-    harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 a.ics\n");
+    configure("[127.0.0.2]\n1 a.ics\n");
     int modul = harness::fakemodule("127.0.0.2");
     socks.push_back(modul);
-    daemon = harness::start({harness::bin("kamnar")}, opt);
+    launch();
     close(opt.stdoutfd);
     ASSERT_TRUE(harness::waitfor([] { return logged("<T>skoncil jsem pousteni vlaken --\n"); }));
 

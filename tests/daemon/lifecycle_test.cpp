@@ -1,3 +1,4 @@
+#include "daemonfixture.hpp"
 #include "harness.hpp"
 #include "porty.h"
 
@@ -22,32 +23,15 @@ const std::string started = " \n\n\n<T> ********  Program kamnar spusten *******
 const std::string stopped = " \n\n<T>Program kamnar radne skoncil \n\n";
 
 // One daemon in its own sandbox, with a configuration of one module.
-class Daemon : public ::testing::Test {
-  protected:
-    std::string work;
-    harness::options opt;
-
-    void SetUp() override {
-        work = harness::sandbox();
-        opt.cwd = work;
-        opt.env = {"TZ=UTC"};
-        mkdir("/home/kamnar", 0755);
-        harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
-    }
-    void configure(const std::string &text) { harness::writefile(work + "/kamnar.conf", text); }
-    harness::result runkamnar() { return harness::run({harness::bin("kamnar")}, opt); }
-    static bool logged(const std::string &text) {
-        return harness::logtext().find(text) != std::string::npos;
-    }
-};
+using Daemon = RunningDaemon;
 
 TEST_F(Daemon, StartsAndStopsInOrderOnSigint) {
     configure("[127.0.0.2]\n1 a.ics\n");
-    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    launch();
     ASSERT_TRUE(harness::waitfor([] { return logged("skoncil jsem pousteni vlaken --\n"); }));
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(waitpid(p.pid, nullptr, WNOHANG), 0) << "the daemon must keep running";
-    harness::result r = harness::finish(p, SIGINT);
+    EXPECT_EQ(waitpid(daemon.pid, nullptr, WNOHANG), 0) << "the daemon must keep running";
+    harness::result r = harness::finish(daemon, SIGINT);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.starts_with("tady \n")) << r.out;
     std::string log = maskprefixes(harness::logtext());
@@ -71,14 +55,14 @@ TEST_F(Daemon, StartsAndStopsInOrderOnSigint) {
 
 TEST_F(Daemon, EmptyModuleTableEndsOnlyTheTimeSender) {
     configure("# nothing configured\n");
-    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    launch();
     const std::string error =
         "<T>Error: Vlakno posilamcas konci - v poli polemod neni zadna adresa modulu \n ";
     ASSERT_TRUE(harness::waitfor(
         [&] { return maskprefixes(harness::logtext()).find(error) != std::string::npos; }));
     std::this_thread::sleep_for(500ms);
-    EXPECT_EQ(waitpid(p.pid, nullptr, WNOHANG), 0) << "the daemon runs on without modules";
-    harness::result r = harness::finish(p, SIGINT);
+    EXPECT_EQ(waitpid(daemon.pid, nullptr, WNOHANG), 0) << "the daemon runs on without modules";
+    harness::result r = harness::finish(daemon, SIGINT);
     EXPECT_EQ(r.status, 0);
     std::string log = maskprefixes(harness::logtext());
     EXPECT_NE(log.find("<T>Prisel signal HUP \n"), std::string::npos);
@@ -86,21 +70,33 @@ TEST_F(Daemon, EmptyModuleTableEndsOnlyTheTimeSender) {
     EXPECT_EQ(log.find("Vlakno posilamcas konci \n"), std::string::npos);
 }
 
-TEST_F(Daemon, UnwritableLogEndsAtOnceWithoutReadingTheConfiguration) {
+// The start the daemon and overkal share: the log first, then the
+// configuration, each ending the program when it does not open.
+class StartUp : public RunningDaemon, public ::testing::WithParamInterface<std::string> {
+  protected:
+    harness::result runprogram() { return harness::run({harness::bin(GetParam())}, opt); }
+};
+
+TEST_P(StartUp, UnwritableLogEndsAtOnceWithoutReadingTheConfiguration) {
     ASSERT_EQ(mkdir("/var/log/kamnar.log", 0755), 0);
     configure("[127.0.0.2]\n1 a.ics\n");
-    harness::result r = runkamnar();
+    harness::result r = runprogram();
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.out, "Nelze otevrit logfile /var/log/kamnar.log - koncim !!! \n\n");
 }
 
-TEST_F(Daemon, MissingConfigurationEnds) {
-    harness::result r = runkamnar();
+TEST_P(StartUp, MissingConfigurationEnds) {
+    harness::result r = runprogram();
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.out, "Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
     EXPECT_EQ(maskprefixes(harness::logtext()),
-              started + "<T>Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
+              " \n\n\n<T> ********  Program " + GetParam() +
+                  " spusten ********* \n\n"
+                  "<T>Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Programs, StartUp, ::testing::Values("kamnar", "overkal"),
+                         [](const ::testing::TestParamInfo<std::string> &i) { return i.param; });
 
 // Only regular files are taken as the log, the configuration and the
 // calendars: a FIFO (or a directory) in their place is treated as a file
@@ -110,9 +106,9 @@ TEST_F(Daemon, FifosInPlaceOfItsFilesNeverHoldTheStart) {
     ASSERT_EQ(mkfifo("/home/kamnar/roura.ics", 0644), 0);
     ASSERT_EQ(mkdir("/home/kamnar/adresar.ics", 0755), 0);
     configure("[127.0.0.2]\n1 roura.ics\n2 adresar.ics\n3 a.ics\n");
-    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    launch();
     ASSERT_TRUE(harness::waitfor([] { return logged("skoncil jsem pousteni vlaken --\n"); }));
-    EXPECT_EQ(harness::finish(p, SIGINT).status, 0);
+    EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
     std::string log = maskprefixes(harness::logtext());
     EXPECT_NE(log.find("<T>zaciname cist konfiguracni file\n\n"
                        "error: kalendarovy file /home/kamnar/roura.ics nelze otevrit \n"
@@ -202,13 +198,12 @@ TEST_F(Daemon, SendSocketRefusedEnds) {
 TEST_F(Daemon, DescriptorZeroIsAWorkingSocket) {
     configure("[127.0.0.2]\n1 a.ics\n");
     opt.closestdin = true;
-    int module = harness::fakemodule("127.0.0.2");
-    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    int m = module("127.0.0.2");
+    launch();
     ASSERT_TRUE(harness::waitfor([] { return logged("skoncil jsem pousteni vlaken --\n"); }));
-    harness::sendstatus(module, {9, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0});
+    harness::sendstatus(m, {9, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0});
     ASSERT_TRUE(harness::waitfor([] { return logged("modul  0 - prisla hodnota DEFPR1 5 \n"); }));
-    close(module);
-    harness::result r = harness::finish(p, SIGINT);
+    harness::result r = harness::finish(daemon, SIGINT);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.starts_with("tady \n")) << r.out;
     EXPECT_EQ(harness::logtext().find("Fatalni"), std::string::npos);
@@ -219,9 +214,9 @@ TEST_F(Daemon, DescriptorZeroIsAWorkingSocket) {
 TEST_F(Daemon, SigintWhileTheThreadsStartIsLoggedOnce) {
     configure("[127.0.0.2]\n1 a.ics\n");
     harness::preload(opt, KAMNAR_POMALEVLAKNO_LIB);
-    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    launch();
     ASSERT_TRUE(harness::waitfor([] { return logged("poustim vlakna --\n"); }));
-    harness::result r = harness::finish(p, SIGINT);
+    harness::result r = harness::finish(daemon, SIGINT);
     EXPECT_EQ(r.status, 0);
     std::string log = maskprefixes(harness::logtext());
     std::size_t signal = log.find("<T>Prisel signal HUP \n");
@@ -239,15 +234,14 @@ TEST_F(Daemon, ReceivesOnADescriptorAbove1023) {
         zdedene.push_back(open("/dev/null", O_RDONLY)); // inherited: no O_CLOEXEC
     configure("[127.0.0.2]\n1 a.ics\n");
     opt.maxfds = 4096;
-    int module = harness::fakemodule("127.0.0.2");
-    harness::process p = harness::start({harness::bin("kamnar")}, opt);
+    int m = module("127.0.0.2");
+    launch();
     for (int fd : zdedene)
         close(fd);
     ASSERT_TRUE(harness::waitfor([] { return logged("skoncil jsem pousteni vlaken --\n"); }));
-    harness::sendstatus(module, {9, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0});
+    harness::sendstatus(m, {9, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0});
     EXPECT_TRUE(harness::waitfor([] { return logged("modul  0 - prisla hodnota DEFPR1 5 \n"); }));
-    close(module);
-    harness::result r = harness::finish(p, SIGINT);
+    harness::result r = harness::finish(daemon, SIGINT);
     EXPECT_EQ(r.status, 0);
 }
 

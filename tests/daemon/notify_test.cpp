@@ -108,8 +108,8 @@ class ServiceManager : public RunningDaemon {
             conf += "[" + modules[i] + "]\n1 a.ics\n";
             socks.push_back(harness::fakemodule(modules[i]));
         }
-        harness::writefile(work + "/kamnar.conf", conf);
-        daemon = harness::start({harness::bin("kamnar")}, opt);
+        configure(conf);
+        launch();
     }
     // Answers module 00's commands and collects the messages until one is
     // `want`; false when none came within the limit.

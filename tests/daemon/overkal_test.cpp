@@ -1,3 +1,4 @@
+#include "daemonfixture.hpp"
 #include "harness.hpp"
 
 #include <gtest/gtest.h>
@@ -9,18 +10,9 @@ using harness::maskprefixes;
 
 const std::string started = " \n\n\n<T> ********  Program overkal spusten ********* \n\n";
 
-// overkal run in its own sandbox, in the zone its calendars are written for.
-class Overkal : public ::testing::Test {
+// overkal run in the daemon's sandbox, in the zone its calendars are written for.
+class Overkal : public RunningDaemon {
   protected:
-    std::string work;
-    harness::options opt;
-
-    void SetUp() override {
-        work = harness::sandbox();
-        opt.cwd = work;
-        opt.env = {"TZ=Europe/Prague"};
-        mkdir("/home/kamnar", 0755);
-    }
     harness::result run() { return harness::run({harness::bin("overkal")}, opt); }
 };
 
@@ -35,11 +27,11 @@ TEST_F(Overkal, ScansEveryConfiguredCalendarInOrder) {
                                                  "DTSTART;VALUE=DATE:20240120\n"
                                                  "DTEND;VALUE=DATE:20240121\n"
                                                  "END:VEVENT\n");
-    harness::writefile(work + "/kamnar.conf", "[127.0.0.3]\n"
-                                              "7 dilna.ics\n"
-                                              "[127.0.0.2]\n"
-                                              "1 doma.ics\n"
-                                              "2 chybi.ics\n");
+    configure("[127.0.0.3]\n"
+              "7 dilna.ics\n"
+              "[127.0.0.2]\n"
+              "1 doma.ics\n"
+              "2 chybi.ics\n");
     harness::result r = run();
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, " Nasel jsem END:VEVENT dtstart 1705705200  dsend 1705791600    OK \n "
@@ -61,30 +53,15 @@ TEST_F(Overkal, ScansEveryConfiguredCalendarInOrder) {
                         " \n\n<T>Program overkal skoncil \n\n");
 }
 
-TEST_F(Overkal, MissingConfigurationEndsLikeTheDaemon) {
-    harness::result r = run();
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
-    EXPECT_EQ(maskprefixes(harness::logtext()),
-              started + "<T>Nelze otevrit konfiguracni file kamnar.conf - koncim !!! \n\n");
-}
-
-TEST_F(Overkal, UnwritableLogEndsBeforeTheConfiguration) {
-    ASSERT_EQ(mkdir("/var/log/kamnar.log", 0755), 0);
-    harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 doma.ics\n");
-    harness::result r = run();
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "Nelze otevrit logfile /var/log/kamnar.log - koncim !!! \n\n");
-}
-
 // A FIFO in place of a calendar never holds overkal: the calendar is dropped
 // with the cannot-open entry and the others are scanned. (The configuration
-// and the log are opened by the daemon's own start-up steps.)
+// and the log are opened by the start it shares with the daemon: its tests
+// run both programs, in lifecycle_test.)
 TEST_F(Overkal, FifoInPlaceOfACalendarNeverHoldsIt) {
     harness::writefile("/home/kamnar/a.ics", "BEGIN:VEVENT\nDTSTART;VALUE=DATE:20240120\n"
                                              "DTEND;VALUE=DATE:20240121\nEND:VEVENT\n");
     ASSERT_EQ(mkfifo("/home/kamnar/roura.ics", 0644), 0);
-    harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 roura.ics\n2 a.ics\n");
+    configure("[127.0.0.2]\n1 roura.ics\n2 a.ics\n");
     harness::result r = run();
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, " Nasel jsem END:VEVENT dtstart 1705705200  dsend 1705791600    OK \n ");

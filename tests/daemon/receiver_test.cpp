@@ -1,4 +1,3 @@
-#include "broadcaster.hpp"
 #include "datagram.hpp"
 #include "harness.hpp"
 #include "receiver.hpp"
@@ -87,27 +86,22 @@ TEST_F(Receiver, Defpr1ChoosesTheTimeCommand) {
               "<T>modul  1 - prisla hodnota DEFPR1 672 \n<T>modul  1 - prisla hodnota DEFPR1 0 \n");
 }
 
-TEST_F(Receiver, ResetCausesReachTheLogInLocalTime) {
+// A reset report reaches the log (the text of every cause: datagram_test):
+// the module's time in local time, a trap's return address and status from
+// the datagram's own bytes, nothing for a cause without a report, and a time
+// past 2038 never negative.
+TEST_F(Receiver, ResetReportsReachTheLogInLocalTime) {
     const std::uint32_t t = 1700000000; // 14.11.2023 22:13:20 UTC, 23:13:20 in Prague
-    for (int cause : {0, 1, 2, 3, 4, 5, 6, 7, 200})
+    for (int cause : {6, 7, 200})
         handle(modul1, status(2, 0, cause, t));
-    bytes trap = status(1, 0, 129, t);
+    EXPECT_EQ(log(), "");
+    handle(modul1, status(2, 0, 3, t));
+    bytes trap = status(1, 0, 130, t);
     trap[3] = 0x34, trap[4] = 0x12, trap[5] = 0xFF, trap[6] = 0xFF;
     handle(modul1, trap);
-    trap[2] = 130;
-    handle(modul1, trap);
-    EXPECT_EQ(
-        log(),
-        "<T>Modul 01 - prisla nesmyslna hodnota cosestalo[0] = 0 \n"
-        "<T>Modul 01 - PowerUp Reset ****** \n"
-        "<T>Modul 01 - BOR reset - pokles napajeni - jeho posledni cas  23:13:20 14.11.2023 \n"
-        "<T>Modul 01 - SOFTE Reset - jeho posledni cas  23:13:20 14.11.2023 \n"
-        "<T>Modul 01 - WDT Reset - jeho posledni cas  23:13:20 14.11.2023 \n"
-        "<T>Modul 01 - Nejaky jiny RESET - jeho posledni cas  23:13:20 14.11.2023 \n"
-        "<T>Modul 01 - AddressErrorTrap  - jeho posledni cas  23:13:20 14.11.2023  "
-        "navratova adresa 0x1234 status 0xffff \n"
-        "<T>Modul 01 - StackErrorTrap - jeho posledni cas  23:13:20 14.11.2023  "
-        "navratova adresa 0x1234 status 0xffff  \n");
+    EXPECT_EQ(log(), "<T>Modul 01 - SOFTE Reset - jeho posledni cas  23:13:20 14.11.2023 \n"
+                     "<T>Modul 01 - StackErrorTrap - jeho posledni cas  23:13:20 14.11.2023  "
+                     "navratova adresa 0x1234 status 0xffff  \n");
     handle(modul1, status(1, 0, 3, 0xFFFFFFFF)); // 07.02.2106, never a negative time
     EXPECT_NE(log().find("jeho posledni cas  07:28:15 07.02.2106 \n"), std::string::npos);
 }
@@ -124,21 +118,6 @@ TEST_F(Receiver, OneLastStatusByteServesAllModules) {
     EXPECT_NE(out.find("\nstavmodulu je 40 \n "), std::string::npos);
     EXPECT_NE(out.find("\nstavmodulu je  0 \n "), std::string::npos);
     EXPECT_NE(out.find("\nstavmodulu je 41 \n "), std::string::npos);
-}
-
-TEST_F(Receiver, SilentModuleIsReportedOnceAndAgainWhenItAnswers) {
-    for (int send = 1; send <= 12; ++send)
-        hlidejmodul(0);
-    hlidejmodul(1);
-    EXPECT_EQ(polemod[0].hlidac, 0);
-    EXPECT_EQ(polemod[1].hlidac, 9);
-    handle(modul0, status(7, 0, 6)); // any type counts as an answer
-    handle(modul0, status(7, 0, 6));
-    handle(modul1, status(7, 0, 6));
-    EXPECT_EQ(polemod[0].hlidac, 10);
-    EXPECT_EQ(polemod[1].hlidac, 10);
-    EXPECT_EQ(log(), "<T>Modul cislo 0 neodpovida - 100 sec !\n"
-                     "<T>Modul 0 adresa 127.0.0.2 uz zase odpovida \n");
 }
 
 TEST_F(Receiver, OutputOrderForOneDatagram) {
@@ -172,18 +151,6 @@ TEST_F(Receiver, LongDatagramIsShownWhole) {
     EXPECT_EQ(line.size(), 9 + 4 * delkaprijmu + 2);
     EXPECT_EQ(line.substr(line.size() - 10), " ab  ab  \n");
     EXPECT_EQ(polemod[0].tmr1[4], 9);
-}
-
-TEST(SendRoutine, RefusesSlotsOutsideTheTable) {
-    harness::sandbox();
-    inicializujtabulky();
-    pridejmodul(modul0);
-    const std::uint8_t d[6] = {};
-    EXPECT_EQ(posliUDP(-1, d, 6), -1);
-    EXPECT_EQ(posliUDP(31, d, 6), -1);
-    EXPECT_EQ(posliUDP(1, d, 6), -2);
-    EXPECT_EQ(posliUDP(30, d, 6), -2);
-    EXPECT_EQ(harness::logtext(), "");
 }
 
 } // namespace

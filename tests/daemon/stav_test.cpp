@@ -23,17 +23,11 @@
 
 namespace {
 
+using harness::count;
 using namespace std::chrono_literals;
 
 bool has(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
-}
-
-std::size_t count(const std::string &text, const std::string &part) {
-    std::size_t n = 0;
-    for (std::size_t i = text.find(part); i != std::string::npos; i = text.find(part, i + 1))
-        ++n;
-    return n;
 }
 
 // Three modules: 0 with two readings, a DEFPR1 of 0 and a clock in agreement;
@@ -201,7 +195,7 @@ class StateFile : public RunningDaemon {
         std::string conf;
         for (std::size_t i = 0; i < modules.size(); ++i)
             conf += "[" + modules[i] + "]\n" + std::to_string(i) + " a.ics\n";
-        harness::writefile(work + "/kamnar.conf", conf);
+        RunningDaemon::configure(conf);
     }
     static std::string state() { return harness::readfile(cestastavu); }
     static bool stateholds(const std::string &part) { return has(state(), part); }
@@ -210,7 +204,7 @@ class StateFile : public RunningDaemon {
 TEST_F(StateFile, NothingIsWrittenWithoutTheServicesDirectory) {
     configure({"127.0.0.2"});
     socks.push_back(harness::fakemodule("127.0.0.2"));
-    daemon = harness::start({harness::bin("kamnar")}, opt);
+    launch();
     harness::command c;
     ASSERT_TRUE(harness::receive(socks[0], c)); // a send cycle has run
     EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
@@ -230,7 +224,7 @@ TEST_F(StateFile, FollowsTheModulesAndIsLeftAtTheStop) {
     socks.push_back(harness::fakemodule("127.0.0.2"));
     int stranger = harness::fakemodule("127.0.0.9");
     socks.push_back(stranger);
-    daemon = harness::start({harness::bin("kamnar")}, opt);
+    launch();
     ASSERT_TRUE(harness::waitfor([] { return stateholds("kamnar_start_timestamp_seconds"); }));
     EXPECT_FALSE(stateholds("kamnar_modul_defpr1"));
     EXPECT_FALSE(stateholds("kamnar_modul_posledni_paket"));
@@ -288,7 +282,7 @@ TEST_F(StateFile, AFailedWriteIsLoggedOnceAndSoIsItsEnd) {
     ASSERT_EQ(mkdir(docasnystav, 0755), 0); // a directory where the file is written first
     configure({"127.0.0.2"});
     socks.push_back(harness::fakemodule("127.0.0.2"));
-    daemon = harness::start({harness::bin("kamnar")}, opt);
+    launch();
     const std::string failed = "<T>Error: nelze zapsat stav do /run/kamnar/kamnar.prom - chyba "
                                "cislo 21 \n";
     ASSERT_TRUE(harness::waitfor([&] { return logged(failed); }));
@@ -340,7 +334,7 @@ TEST_F(StateFile, PrometheusToolsReadItWhileModulesTalk) {
         harness::start({harness::bin("simmodul"), "127.0.0.3", "--silent", "--quiet"}));
     others.push_back(harness::start({harness::bin("simmodul"), "127.0.0.4", "--quiet"}));
     opt.timeout = 20s;
-    daemon = harness::start({harness::bin("kamnar")}, opt);
+    launch();
     others.push_back(harness::start(
         {exporter, "--collector.disable-defaults", "--collector.textfile",
          "--collector.textfile.directory=/run/kamnar", "--web.listen-address=127.0.0.1:9100"}));

@@ -13,6 +13,7 @@
 
 namespace {
 
+using harness::count;
 using namespace std::chrono_literals;
 
 const std::string precetlq = "\nprecetl jsem 1 znaku --q-- \n";
@@ -30,13 +31,6 @@ std::string delamnecojineho(int cislo) {
     return "\nvlakno delamnecojineho - cislo " + std::to_string(cislo) + " \n\n";
 }
 
-std::size_t pocet(const std::string &text, const std::string &co) {
-    std::size_t n = 0;
-    for (std::size_t i = text.find(co); i != std::string::npos; i = text.find(co, i + 1))
-        ++n;
-    return n;
-}
-
 std::string bezcr(std::string text) {
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     return text;
@@ -50,12 +44,14 @@ std::size_t poslednicislo(const std::string &text, std::string (*radek)(int)) {
         std::size_t dalsi = text.find(radek(cislo));
         if (dalsi == std::string::npos)
             break;
-        EXPECT_EQ(pocet(text, radek(cislo)), 1u) << radek(cislo);
+        EXPECT_EQ(count(text, radek(cislo)), 1u) << radek(cislo);
         EXPECT_TRUE(pos == std::string::npos || dalsi > pos) << radek(cislo);
         pos = dalsi;
     }
     return pos;
 }
+
+void zkontrolujkonec(const std::string &text);
 
 // vlakna on a pseudo-terminal that is its controlling terminal and its
 // standard input, output and error, as when run from a console.
@@ -175,6 +171,16 @@ class Terminal : public ::testing::Test {
             EXPECT_EQ(t.c_cc[i], i == VMIN ? 8 : i == VTIME ? 50 : 0) << "control character " << i;
     }
 
+    // A q alone ends the program: status 0, the terminal given back, every
+    // thread ended in order.
+    void skoncinaq() {
+        napis("q");
+        ASSERT_TRUE(cekejnakonec()) << out;
+        EXPECT_EQ(status, 0);
+        zkontrolujvraceny();
+        zkontrolujkonec(bezcr(out));
+    }
+
     void zkontrolujvraceny() {
         termios po{};
         ASSERT_EQ(tcgetattr(slave, &po), 0);
@@ -198,7 +204,7 @@ void zkontrolujkonec(const std::string &text) {
         << "read on after the q";
     std::size_t klavesnice = text.find(konecklavesnice);
     EXPECT_GT(klavesnice, q);
-    EXPECT_EQ(pocet(text, konecklavesnice), 1u);
+    EXPECT_EQ(count(text, konecklavesnice), 1u);
 
     std::size_t posledni1 = poslednicislo(text, necodelam);
     std::size_t posledni2 = poslednicislo(text, delamnecojineho);
@@ -208,8 +214,8 @@ void zkontrolujkonec(const std::string &text) {
     EXPECT_GT(posledni2, q) << "vlakno delamnecojineho stopped without its last line";
     EXPECT_GT(text.find(konecnecodelam), posledni1);
     EXPECT_GT(text.find(konecdelam), posledni2);
-    EXPECT_EQ(pocet(text, konecnecodelam), 1u);
-    EXPECT_EQ(pocet(text, konecdelam), 1u);
+    EXPECT_EQ(count(text, konecnecodelam), 1u);
+    EXPECT_EQ(count(text, konecdelam), 1u);
 
     std::size_t pousteni = text.find("skoncil jsem pousteni vlaken --\n");
     ASSERT_NE(pousteni, std::string::npos);
@@ -217,9 +223,9 @@ void zkontrolujkonec(const std::string &text) {
     std::size_t poslednicyklus = text.rfind(cyklus);
     EXPECT_GT(poslednicyklus, q);
     EXPECT_GT(text.find(cekam), poslednicyklus) << text;
-    EXPECT_EQ(pocet(text, cekam), 1u);
+    EXPECT_EQ(count(text, cekam), 1u);
     EXPECT_TRUE(text.ends_with(definitivne)) << text;
-    EXPECT_EQ(pocet(text, definitivne), 1u);
+    EXPECT_EQ(count(text, definitivne), 1u);
 }
 
 TEST_F(Terminal, QAloneStopsAllThreadsInOrderAndGivesTheTerminalBack) {
@@ -230,11 +236,7 @@ TEST_F(Terminal, QAloneStopsAllThreadsInOrderAndGivesTheTerminalBack) {
     ASSERT_TRUE(cekejna(necodelam(0))) << out;
     ASSERT_TRUE(cekejna(delamnecojineho(0))) << out;
     EXPECT_TRUE(bezi());
-    napis("q");
-    ASSERT_TRUE(cekejnakonec()) << out;
-    EXPECT_EQ(status, 0);
-    zkontrolujvraceny();
-    zkontrolujkonec(bezcr(out));
+    skoncinaq();
 }
 
 TEST_F(Terminal, OnlyAChunkThatBeginsWithQStops) {
@@ -258,11 +260,7 @@ TEST_F(Terminal, OnlyAChunkThatBeginsWithQStops) {
     napis("aq");
     ASSERT_TRUE(cekejna("\nprecetl jsem 2 znaku --aq-- \n")) << out;
     EXPECT_TRUE(bezi());
-    napis("q");
-    ASSERT_TRUE(cekejnakonec()) << out;
-    EXPECT_EQ(status, 0);
-    zkontrolujvraceny();
-    zkontrolujkonec(bezcr(out));
+    skoncinaq();
 }
 
 // A serial console: 9600 baud, two stop bits, no modem control, hang-up on
@@ -295,11 +293,11 @@ void zkontrolujkonecvstupu(const harness::result &r) {
     EXPECT_EQ(r.status, 0);
     const std::string &text = r.out;
     EXPECT_TRUE(text.starts_with("poustim vlakna --\n")) << text;
-    EXPECT_EQ(pocet(text, "skoncil jsem pousteni vlaken --\n"), 1u) << text;
+    EXPECT_EQ(count(text, "skoncil jsem pousteni vlaken --\n"), 1u) << text;
     EXPECT_EQ(text.find("precetl jsem"), std::string::npos) << text;
     for (const std::string &radek : {konecklavesnice, konecnecodelam, konecdelam, cekam})
-        EXPECT_EQ(pocet(text, radek), 1u) << radek << text;
-    EXPECT_LE(pocet(text, cyklus), 1u) << text;
+        EXPECT_EQ(count(text, radek), 1u) << radek << text;
+    EXPECT_LE(count(text, cyklus), 1u) << text;
     EXPECT_EQ(text.find(necodelam(1)), std::string::npos) << text;
     EXPECT_EQ(text.find(delamnecojineho(1)), std::string::npos) << text;
     EXPECT_TRUE(text.ends_with(definitivne)) << text;
@@ -324,10 +322,10 @@ TEST(Vlakna, FailedThreadStartIsReportedAndTheOthersRun) {
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.starts_with("poustim vlakna --\nnepodarilo se pustit vlakno 2 --\n"))
         << r.out;
-    EXPECT_EQ(pocet(r.out, "nepodarilo se"), 1u) << r.out;
+    EXPECT_EQ(count(r.out, "nepodarilo se"), 1u) << r.out;
     EXPECT_EQ(r.out.find("delamnecojineho"), std::string::npos) << r.out;
     for (const std::string &radek : {konecklavesnice, konecnecodelam, cekam})
-        EXPECT_EQ(pocet(r.out, radek), 1u) << radek << r.out;
+        EXPECT_EQ(count(r.out, radek), 1u) << radek << r.out;
     EXPECT_TRUE(r.out.ends_with(definitivne)) << r.out;
 #endif
 }

@@ -15,6 +15,7 @@
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -116,9 +117,7 @@ process start(const std::vector<std::string> &argv, const options &opt) {
     p.outpath = base + ".out";
     p.errpath = base + ".err";
     p.timeout = opt.timeout;
-    int out = opt.discardout
-                  ? open("/dev/null", O_WRONLY | O_CLOEXEC)
-                  : open(p.outpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int out = open(p.outpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     int err = open(p.errpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     int in[2];
     check(out >= 0 && err >= 0 && pipe2(in, O_CLOEXEC) == 0, "output files");
@@ -179,6 +178,36 @@ result finish(process &p, int sig) {
 result run(const std::vector<std::string> &argv, const options &opt) {
     process p = start(argv, opt);
     return finish(p, 0);
+}
+
+void stdoutto(int to, const std::function<void()> &f) {
+    std::fflush(stdout);
+    int saved = dup(1);
+    check(saved >= 0 && dup2(to, 1) == 1, "redirect standard output");
+    f();
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+}
+
+std::string stdoutof(const std::function<void()> &f) {
+    int fd = memfd_create("stdout", MFD_CLOEXEC);
+    check(fd >= 0, "memfd_create");
+    stdoutto(fd, f);
+    std::string text;
+    char buf[4096];
+    ssize_t n = 0;
+    for (off_t at = 0; (n = pread(fd, buf, sizeof buf, at)) > 0; at += n)
+        text.append(buf, static_cast<std::size_t>(n));
+    close(fd);
+    return text;
+}
+
+std::size_t count(const std::string &text, const std::string &what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
 }
 
 bool waitfor(const std::function<bool()> &cond, std::chrono::milliseconds limit) {
@@ -249,14 +278,25 @@ bool receive(int sock, command &c, std::chrono::milliseconds limit) {
     return true;
 }
 
-void sendstatus(int sock, const std::vector<unsigned char> &bytes) {
+namespace {
+
+ssize_t sendtodaemon(int sock, const std::vector<unsigned char> &bytes, int flags) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(portdemona);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    check(sendto(sock, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&a), sizeof a) ==
-              static_cast<ssize_t>(bytes.size()),
-          "sendto");
+    return sendto(sock, bytes.data(), bytes.size(), flags, reinterpret_cast<sockaddr *>(&a),
+                  sizeof a);
+}
+
+} // namespace
+
+void sendstatus(int sock, const std::vector<unsigned char> &bytes) {
+    check(sendtodaemon(sock, bytes, 0) == static_cast<ssize_t>(bytes.size()), "sendto");
+}
+
+bool sendquick(int sock, const std::vector<unsigned char> &bytes) {
+    return sendtodaemon(sock, bytes, MSG_DONTWAIT) >= 0;
 }
 
 } // namespace harness

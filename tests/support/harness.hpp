@@ -26,7 +26,6 @@ struct options {
     std::string input;            // written to the program's standard input
     bool closestdin = false;      // start with descriptor 0 closed
     int stdoutfd = -1;            // standard output: this descriptor instead of a file
-    bool discardout = false;      // standard output to /dev/null (a flood's console)
     long maxfds = 0;              // RLIMIT_NOFILE for the program, 0: unchanged
     std::chrono::milliseconds timeout{30000};
 };
@@ -68,6 +67,15 @@ std::string output(const process &p);
 // Sends a signal (0: none) and waits for the end (killed after the time-out).
 result finish(process &p, int signal);
 
+// Runs f in this process with its standard output (stdio's and descriptor 1)
+// going to the descriptor `to`, and puts it back after.
+void stdoutto(int to, const std::function<void()> &f);
+// Everything f writes to this process's standard output.
+std::string stdoutof(const std::function<void()> &f);
+
+// How many times `what` stands in `text` (overlapping ones counted).
+std::size_t count(const std::string &text, const std::string &what);
+
 // Polls cond every 10 ms until it holds or the time runs out.
 bool waitfor(const std::function<bool()> &cond,
              std::chrono::milliseconds limit = std::chrono::seconds(30));
@@ -91,5 +99,8 @@ struct command {
 bool receive(int sock, command &c, std::chrono::milliseconds limit = std::chrono::seconds(15));
 // Sends a status datagram from the module's socket to the daemon's port.
 void sendstatus(int sock, const std::vector<unsigned char> &bytes);
+// The same without waiting and without failing on a full queue (a flood is
+// allowed to lose datagrams); false when the datagram was not sent.
+bool sendquick(int sock, const std::vector<unsigned char> &bytes);
 
 } // namespace harness
