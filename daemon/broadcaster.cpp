@@ -6,6 +6,7 @@
 #include "lifecycle.hpp"
 #include "log.hpp"
 #include "notify.hpp"
+#include "rozvrh.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
 

@@ -172,28 +172,38 @@ std::string ending(const std::string &text, std::size_t size) {
     return text.substr(text.size() - std::min(size, text.size()));
 }
 
-TEST_F(Daemon, ReceiveSocketRefusedEnds) {
+// The system refuses the receive socket (no socket allowed) or the send
+// socket (the first one allowed): the daemon ends with its report.
+struct Refusal {
+    const char *name;
+    int allowed;
+    std::string out, entry;
+};
+
+void PrintTo(const Refusal &r, std::ostream *os) {
+    *os << r.name;
+}
+
+class RefusedSocket : public RunningDaemon, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusedSocket, Ends) {
     configure("");
-    harness::refusesockets(opt, 0);
+    harness::refusesockets(opt, GetParam().allowed);
     harness::result r = runkamnar();
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
-    const std::string end = "<T>skonceno cteni konfiguracniho file\n\n"
-                            "<T>Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n";
+    EXPECT_EQ(r.out, GetParam().out + GetParam().entry);
+    const std::string end = "<T>skonceno cteni konfiguracniho file\n\n<T>" + GetParam().entry;
     EXPECT_EQ(ending(maskprefixes(harness::logtext()), end.size()), end);
 }
 
-TEST_F(Daemon, SendSocketRefusedEnds) {
-    configure("");
-    harness::refusesockets(opt, 1);
-    harness::result r = runkamnar();
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "tady \nFatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
-    const std::string end =
-        "<T>skonceno cteni konfiguracniho file\n\n"
-        "<T>Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n";
-    EXPECT_EQ(ending(maskprefixes(harness::logtext()), end.size()), end);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Daemon, RefusedSocket,
+    ::testing::Values(Refusal{"Receive", 0, "",
+                              "Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n"},
+                      Refusal{
+                          "Send", 1, "tady \n",
+                          "Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n"}),
+    [](const auto &p) { return std::string(p.param.name); });
 
 TEST_F(Daemon, DescriptorZeroIsAWorkingSocket) {
     configure("[127.0.0.2]\n1 a.ics\n");
