@@ -103,16 +103,24 @@ void zapissignal() {
         zapisdologu(true, "Prisel signal HUP \n");
 }
 
+// A UDP socket; when the system refuses one, the text goes to the console
+// and the log, and the result is -1. ("vytyvorit" in the texts is the
+// system's own spelling, kept byte for byte.)
+int novysocket(const char *fatalni) {
+    int s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s < 0) {
+        konzole(fatalni);
+        zapisdologu(true, fatalni);
+    }
+    return s;
+}
+
 // Creates the receive socket bound to port 15150; returns false after
 // reporting the failure.
 bool otevriprijem() {
-    prijsock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (prijsock < 0) {
-        // "vytyvorit" is the system's own spelling, kept byte for byte.
-        konzole("Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
-        zapisdologu(true, "Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
+    prijsock = novysocket("Fatalni chyba - nelze vytyvorit socket pro prijem UDP - konec \n\n");
+    if (prijsock < 0)
         return false;
-    }
     sockaddr_in mistni{};
     mistni.sin_family = AF_INET;
     mistni.sin_port = htons(portdemona);
@@ -130,13 +138,9 @@ bool otevriprijem() {
 }
 
 bool otevrivysilani() {
-    vyssock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (vyssock < 0) {
-        // "vytyvorit" is the system's own spelling, kept byte for byte.
-        konzole("Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
-        zapisdologu(true, "Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
+    vyssock = novysocket("Fatalni chyba - nelze vytyvorit socket pro vysilani UDP - konec \n\n");
+    if (vyssock < 0)
         return false;
-    }
     nastavblokovani(vyssock, true);
     return true;
 }
