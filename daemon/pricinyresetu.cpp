@@ -2,6 +2,14 @@
 
 #include <cstdio>
 
+namespace {
+
+// The causes 2 to 5, whose entries name the module's last time.
+constexpr const char *resetscasem[] = {"BOR reset - pokles napajeni", "SOFTE Reset", "WDT Reset",
+                                       "Nejaky jiny RESET"};
+
+} // namespace
+
 std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas) {
     char text[256];
     int h = cas.tm_hour, mi = cas.tm_min, se = cas.tm_sec;
@@ -15,28 +23,12 @@ std::string textcosestalo(int modul, const stavmodulu &s, const std::tm &cas) {
         std::snprintf(text, sizeof text, "Modul %02d - PowerUp Reset ****** \n", modul);
         break;
     case 2:
-        std::snprintf(text, sizeof text,
-                      "Modul %02d - BOR reset - pokles napajeni - jeho posledni cas  "
-                      "%02d:%02d:%02d %02d.%02d.%04d \n",
-                      modul, h, mi, se, d, mo, r);
-        break;
     case 3:
-        std::snprintf(
-            text, sizeof text,
-            "Modul %02d - SOFTE Reset - jeho posledni cas  %02d:%02d:%02d %02d.%02d.%04d \n", modul,
-            h, mi, se, d, mo, r);
-        break;
     case 4:
-        std::snprintf(
-            text, sizeof text,
-            "Modul %02d - WDT Reset - jeho posledni cas  %02d:%02d:%02d %02d.%02d.%04d \n", modul,
-            h, mi, se, d, mo, r);
-        break;
     case 5:
         std::snprintf(text, sizeof text,
-                      "Modul %02d - Nejaky jiny RESET - jeho posledni cas  "
-                      "%02d:%02d:%02d %02d.%02d.%04d \n",
-                      modul, h, mi, se, d, mo, r);
+                      "Modul %02d - %s - jeho posledni cas  %02d:%02d:%02d %02d.%02d.%04d \n",
+                      modul, resetscasem[s.cosestalo - 2], h, mi, se, d, mo, r);
         break;
     case 129: // the two blanks before the dash are the system's own text
         std::snprintf(text, sizeof text,
