@@ -2,8 +2,8 @@
 
 #include "cekani.hpp"
 #include "datagram.hpp"
+#include "hodiny.hpp"
 #include "konzole.hpp"
-#include "lifecycle.hpp"
 #include "log.hpp"
 #include "notify.hpp"
 #include "rozvrh.hpp"
@@ -16,7 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-int posliUDP(int slot, const std::uint8_t *data, int n) {
+int posliUDP(int sock, int slot, const std::uint8_t *data, int n) {
     if (slot < 0 || slot > pocetslotu - 1)
         return -1;
     if (slot >= konpolemod)
@@ -26,7 +26,7 @@ int posliUDP(int slot, const std::uint8_t *data, int n) {
     cil.sin_port = htons(portmodulu);
     cil.sin_addr.s_addr = polemod[static_cast<std::size_t>(slot)].adresa;
     modul &m = polemod[static_cast<std::size_t>(slot)];
-    if (sendto(vyssock, data, static_cast<std::size_t>(n), 0, reinterpret_cast<sockaddr *>(&cil),
+    if (sendto(sock, data, static_cast<std::size_t>(n), 0, reinterpret_cast<sockaddr *>(&cil),
                sizeof cil) < 0) {
         ++m.chybodeslani;
         zapisdologuf(true, "Error: posliUDP nemuze odeslat paket pro modul c. %d \n ", slot);
@@ -49,21 +49,15 @@ void hlidejmodul(int slot) {
 
 namespace {
 
-long long nsmezi(std::timespec od, std::timespec po) {
-    return (po.tv_sec - od.tv_sec) * 1000000000LL + (po.tv_nsec - od.tv_nsec);
-}
-
 // One cycle: the time command to every module, the first at once, the
 // others 20 ms apart on the monotonic clock, which no setting of the
 // real-time clock moves. The wait for `cil` ended at `probuzeni`.
-void odesliprikazy(std::timespec cil, std::timespec probuzeni) {
-    std::timespec ted{}, monotonni{};
-    clock_gettime(CLOCK_REALTIME, &ted);
-    // The cycle's instant on the monotonic clock: the wake less its lateness.
-    std::timespec kotva{probuzeni.tv_sec, probuzeni.tv_nsec - static_cast<long>(nsmezi(cil, ted))};
+void odesliprikazy(int sock, std::timespec cil, std::timespec probuzeni) {
+    std::timespec ted = ctihodiny(CLOCK_REALTIME);
+    std::timespec kotva = kotvacyklu(cil, ted, probuzeni);
     for (int i = 0; i < konpolemod; ++i) {
         auto prikaz = sestavprikaz(static_cast<std::uint8_t>(casovyprikaz(i)), ted.tv_sec);
-        posliUDP(i, prikaz.data(), static_cast<int>(prikaz.size()));
+        posliUDP(sock, i, prikaz.data(), static_cast<int>(prikaz.size()));
         // The console line reports the instant read before the sends; it
         // is written after the first one, so that it never delays it.
         if (i == 0)
@@ -71,15 +65,14 @@ void odesliprikazy(std::timespec cil, std::timespec probuzeni) {
                      static_cast<double>(ted.tv_nsec / 1000) / 1000.0,
                      static_cast<int>(ted.tv_sec));
         hlidejmodul(i);
-        clock_gettime(CLOCK_MONOTONIC, &monotonni);
-        spidomonotonni(okamzikslotu(kotva, i, monotonni));
+        spidomonotonni(okamzikslotu(kotva, i, ctihodiny(CLOCK_MONOTONIC)));
     }
     zaznamenejcyklus(cil, ted); // after the sends, so that it never delays one
 }
 
 } // namespace
 
-void posilamcas() {
+void posilamcas(int sock, const std::atomic<int> &konec) {
     if (konpolemod == 0) {
         zapisdologu(true,
                     "Error: Vlakno posilamcas konci - v poli polemod neni zadna adresa modulu \n ");
@@ -89,15 +82,13 @@ void posilamcas() {
     int budik = otevribudik();
     std::timespec posledni{};
     bool poslal = false;
-    while (!koncime) {
-        std::timespec ted{}, monotonni{};
-        clock_gettime(CLOCK_REALTIME, &ted);
-        clock_gettime(CLOCK_MONOTONIC, &monotonni);
+    while (!konec) {
+        std::timespec ted = ctihodiny(CLOCK_REALTIME), monotonni = ctihodiny(CLOCK_MONOTONIC);
         std::timespec cil = planujodeslani(ted, poslal ? nsmezi(posledni, monotonni) : -1);
         if (cekejdo(budik, cil)) {
-            clock_gettime(CLOCK_MONOTONIC, &posledni);
+            posledni = ctihodiny(CLOCK_MONOTONIC);
             poslal = true;
-            odesliprikazy(cil, posledni);
+            odesliprikazy(sock, cil, posledni);
         } // else the clock was set: plan again on the new one
         // Alive: a cycle sent, or a wait that a step of the clock cut short.
         tepvysilani = monotonnims();

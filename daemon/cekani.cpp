@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <poll.h>
 #include <pthread.h>
-#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -17,10 +16,20 @@ int otevribudik() {
 // real-time clock is set, whichever way and however far; the wait is then
 // planned again on the new clock, so no step can make it longer than a plan
 // made after the step (at most 10.5 s for the time sender, 1 s for unitkick).
+// A step that came while the timer was not being waited for (during the
+// time sender's sends) makes the next arming fail with ECANCELED, although
+// the timer is armed: that too is a step, planned again like the others.
 bool cekejdo(int budik, std::timespec cil) {
     itimerspec budit{{0, 0}, cil};
-    if (budik >= 0 &&
-        timerfd_settime(budik, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &budit, nullptr) == 0) {
+    bool natazen = false;
+    if (budik >= 0) {
+        if (timerfd_settime(budik, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &budit, nullptr) ==
+            0)
+            natazen = true;
+        else if (errno == ECANCELED)
+            return false;
+    }
+    if (natazen) {
         std::uint64_t kolikrat = 0;
         for (;;) {
             ssize_t n = read(budik, &kolikrat, sizeof kolikrat);
@@ -62,24 +71,4 @@ void obnovmasku(const sigset_t &maska) {
 
 void presnecasovani() {
     prctl(PR_SET_TIMERSLACK, 1UL);
-}
-
-int dejrealnycas(pthread_t vlakno) {
-    sched_param priorita{};
-    priorita.sched_priority = prioritacasu;
-    return pthread_setschedparam(vlakno, SCHED_FIFO, &priorita);
-}
-
-int zdedenyrealnycas() {
-    int politika = sched_getscheduler(0);
-    sched_param priorita{};
-    if (politika < 0 || sched_getparam(0, &priorita) != 0)
-        return 0;
-    int bezresetu = politika & ~SCHED_RESET_ON_FORK;
-    if (bezresetu != SCHED_FIFO && bezresetu != SCHED_RR)
-        return 0;
-    if (politika == bezresetu &&
-        sched_setscheduler(0, politika | SCHED_RESET_ON_FORK, &priorita) != 0)
-        return 0;
-    return priorita.sched_priority;
 }

@@ -1,6 +1,7 @@
 #include "config.hpp"
 
 #include "log.hpp"
+#include "soubory.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>

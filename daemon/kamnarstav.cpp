@@ -1,8 +1,9 @@
 // kamnarstav: the house at a glance. Reads the daemon's state file
 // /run/kamnar/kamnar.prom and prints one line per module, then the daemon's
 // line. Exit status 0 when every module answers, 1 when one or more does
-// not, 2 when the file is missing or older than 30 s (the daemon is not
-// running), so that a cron job or a monitoring check can use it as it is.
+// not, 2 when the file is missing, older than 30 s or written after the
+// present moment of the clock (the daemon is not running), so that a cron
+// job or a monitoring check can use it as it is.
 #include "prehled.hpp"
 #include "stav.hpp"
 
@@ -14,8 +15,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-constexpr long long nejvysestari = 30; // seconds; the daemon rewrites it every second
 
 int nelzeprecist(int chyba) {
     std::printf("Soubor %s nelze precist - chyba cislo %d\n", cestastavu, chyba);
@@ -36,6 +35,10 @@ int main() {
     long long stari = static_cast<long long>(ted - st.st_mtime);
     if (stari > nejvysestari) {
         std::printf("Soubor %s je %lld s stary - kamnar nebezi\n", cestastavu, stari);
+        return 2;
+    }
+    if (stari < -nejvicezbudoucnosti) {
+        std::printf("Soubor %s je z budoucnosti (o %lld s) - kamnar nebezi\n", cestastavu, -stari);
         return 2;
     }
     std::ifstream soubor(cestastavu, std::ios::binary);

@@ -1,7 +1,9 @@
 #include "konzole.hpp"
 
 #include "cekani.hpp"
+#include "priorita.hpp"
 #include "pripis.hpp"
+#include "soubory.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -20,8 +22,8 @@ namespace {
 constexpr std::size_t nejvicecekajiciho = 1 << 20;
 
 struct fronta {
-    std::mutex zamek;
-    std::condition_variable prace, hotovo;
+    zamekpi zamek;
+    std::condition_variable_any prace, hotovo;
     std::string cekajici;
     bool pise = false;
 };
@@ -32,6 +34,7 @@ fronta *konz = nullptr;
 std::atomic<bool> bezi{false};
 
 void *pisar(void *) {
+    pthread_setname_np(pthread_self(), "konzole");
     std::string pisu;
     for (;;) {
         {
@@ -51,18 +54,6 @@ void *pisar(void *) {
 }
 
 } // namespace
-
-bool zapisvse(int fd, std::string_view text) {
-    for (std::size_t hotovo = 0; hotovo < text.size();) {
-        ssize_t n = write(fd, text.data() + hotovo, text.size() - hotovo);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        hotovo += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 void konzole(std::string_view text) {
     if (!bezi) {

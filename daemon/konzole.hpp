@@ -16,10 +16,6 @@
 void konzole(std::string_view text);
 void konzolef(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
-// Writes the whole text to the descriptor, in as many writes as it takes;
-// false, with errno, when one fails.
-bool zapisvse(int fd, std::string_view text);
-
 // Starts the writer thread (with SIGINT blocked) and ignores SIGPIPE.
 void pustkonzoli();
 

@@ -7,18 +7,18 @@
 #include "konzole.hpp"
 #include "log.hpp"
 #include "notify.hpp"
+#include "priorita.hpp"
 #include "receiver.hpp"
+#include "soubory.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <mutex>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -26,58 +26,45 @@
 #include <unistd.h>
 
 std::atomic<int> koncime{0};
-int prijsock = -1;
-int vyssock = -1;
 
 namespace {
 
+int prijsock = -1; // receive socket, UDP port 15150, non-blocking: the receiver's
+int vyssock = -1;  // send socket, blocking: the time sender's
+
 constexpr const char *jmenokonfigurace = "kamnar.conf";
 
-// The handler cannot log (the thread it interrupts may hold pisudologu), so
-// it leaves the entry to the main thread: 0 no SIGINT yet, 1 the entry is
-// due, 2 it is written. One entry per run, however many signals come.
-std::atomic<int> signalkzapisu{0};
+// How long the start waits for the probe of the log: a disk that has not
+// answered by then is taken for one that will, and the entries wait for it.
+constexpr std::chrono::seconds limitzkousky{2};
+// How long the stop gives the log's writer for the last entries.
+constexpr std::chrono::seconds dopsanilogu{1};
+
+// The handler cannot log (it would wait for the log's queue, which the thread
+// it interrupts may hold), so it leaves the entry to the main thread. One
+// entry per run, however many signals come.
+enum zaznamsignalu : int { zadny, kzapisu, zapsan };
+std::atomic<int> signalkzapisu{zadny};
 static_assert(std::atomic<int>::is_always_lock_free);
 
-pthread_t ukvlk1, ukvlk2;
-bool bezi1 = false, bezi2 = false;
+// The two workers: each started or not, for the rest of the run.
+struct vlakno {
+    pthread_t id;
+    bool bezi = false;
+};
+vlakno prijem, vysilani;
 
-// The real-time priority the daemon was started with (zdedenyrealnycas).
-// Only its initial thread has it, so that thread becomes the time sender,
-// and start-up, the wait for SIGINT and the stop run in a thread it starts,
-// at normal priority like the receiver: pustvlakna then hands the sending
-// over to the initial thread instead of starting a thread for it.
-int zdedenapriorita = 0;
-struct {
-    std::mutex zamek;
-    std::condition_variable zmena;
-    int stav = 0; // 0 not yet, 1 send now, 2 sent to the end or never to start
-} predani;
-
-// Moves the hand-over from state `ze` to `na`; from any other, not at all.
-void nastavpredani(int ze, int na) {
-    {
-        std::lock_guard z(predani.zamek);
-        if (predani.stav != ze)
-            return;
-        predani.stav = na;
-    }
-    predani.zmena.notify_all();
-}
-
-int cekejnapredani(int mimo) {
-    std::unique_lock z(predani.zamek);
-    predani.zmena.wait(z, [mimo] { return predani.stav != mimo; });
-    return predani.stav;
-}
-
+// The workers get their socket and the stop flag from here; their names
+// show in ps and top.
 void *vlakno1(void *) {
-    prijemUDP();
+    pthread_setname_np(pthread_self(), "prijemUDP");
+    prijemUDP(prijsock, koncime);
     return nullptr;
 }
 
 void *vlakno2(void *) {
-    posilamcas();
+    pthread_setname_np(pthread_self(), "posilamcas");
+    posilamcas(vyssock, koncime);
     return nullptr;
 }
 
@@ -97,8 +84,8 @@ void zvetsiprijem(int sock) {
 }
 
 void zapissignal() {
-    int nazapsani = 1;
-    if (signalkzapisu.compare_exchange_strong(nazapsani, 2))
+    int nazapsani = kzapisu;
+    if (signalkzapisu.compare_exchange_strong(nazapsani, zapsan))
         // "HUP" for SIGINT is the system's own text, kept byte for byte.
         zapisdologu(true, "Prisel signal HUP \n");
 }
@@ -176,8 +163,8 @@ void nastavsignal() {
 
 // The entry's flag is set first: whoever sees koncime set also sees it.
 void skoncito(int) {
-    int zadny = 0;
-    signalkzapisu.compare_exchange_strong(zadny, 1);
+    int dosud = zadny;
+    signalkzapisu.compare_exchange_strong(dosud, kzapisu);
     koncime = 1;
 }
 
@@ -200,15 +187,11 @@ void pustvlakna() {
 
     pthread_attr_t atributy;
     pthread_attr_init(&atributy);
-    bezi1 = pthread_create(&ukvlk1, &atributy, vlakno1, nullptr) == 0;
-    if (!bezi1)
+    prijem.bezi = pthread_create(&prijem.id, &atributy, vlakno1, nullptr) == 0;
+    if (!prijem.bezi)
         zapisdologu(false, "nepodarilo se pustit vlakno prijemUDP --\n");
-    if (zdedenapriorita) {
-        nastavpredani(0, 1);
-        bezi2 = true;
-    } else
-        bezi2 = pthread_create(&ukvlk2, &atributy, vlakno2, nullptr) == 0;
-    if (!bezi2)
+    vysilani.bezi = pthread_create(&vysilani.id, &atributy, vlakno2, nullptr) == 0;
+    if (!vysilani.bezi)
         zapisdologu(false, "nepodarilo se pustit vlakno posilamcas --\n");
     pthread_attr_destroy(&atributy);
 
@@ -217,12 +200,10 @@ void pustvlakna() {
 }
 
 bool zacatekprogramu(const char *program) {
-    FILE *log = otevrisoubor(cestalogu, true);
-    if (!log) {
+    if (zkouskalogu(limitzkousky) != 0) {
         konzolef("Nelze otevrit logfile %s - koncim !!! \n\n", cestalogu);
         return false;
     }
-    std::fclose(log);
     zapisdologu(false, " \n\n\n");
     zapisdologuf(true, " ********  Program %s spusten ********* \n\n", program);
 
@@ -244,15 +225,10 @@ namespace {
 // priority is given here, by the main thread, so that the entry always
 // comes at the same place in the log.
 void zapisprioritu() {
-    if (!bezi2 || konpolemod == 0) // no sender, or one that ended at once
+    if (!vysilani.bezi || konpolemod == 0) // no sender, or one that ended at once
         return;
-    int priorita = zdedenapriorita, chyba = 0;
-    if (!priorita) {
-        chyba = dejrealnycas(ukvlk2);
-        priorita = prioritacasu;
-    }
-    if (chyba == 0)
-        zapisdologuf(true, "Vlakno posilamcas bezi s prioritou realneho casu %d \n", priorita);
+    if (int chyba = dejrealnycas(vysilani.id); chyba == 0)
+        zapisdologuf(true, "Vlakno posilamcas bezi s prioritou realneho casu %d \n", prioritacasu);
     else
         zapisdologuf(true,
                      "Vlakno posilamcas bezi s normalni prioritou, realny cas nepovolen - "
@@ -272,6 +248,9 @@ int beh() {
     pustvlakna();
     zapisprioritu();
     zapisstav();
+    // Ready once the start's entries are in the log, or the log's disk has
+    // had its time to take them.
+    dopislog(dopsanilogu);
     hlaspripraven();
 
     // The state file is written here, once a second, and not by the time
@@ -288,12 +267,10 @@ int beh() {
     zapissignal();
     hlaskonec();
 
-    if (bezi1)
-        pthread_join(ukvlk1, nullptr);
-    if (bezi2 && zdedenapriorita)
-        cekejnapredani(1);
-    else if (bezi2)
-        pthread_join(ukvlk2, nullptr);
+    if (prijem.bezi)
+        pthread_join(prijem.id, nullptr);
+    if (vysilani.bezi)
+        pthread_join(vysilani.id, nullptr);
     // The one-second pause also lets the console take the workers' last text.
     auto konecpauzy = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     dopiskonzoli(std::chrono::seconds(1));
@@ -303,42 +280,23 @@ int beh() {
     zapisstav(false);
     zapisdologu(false, " \n\n");
     zapisdologu(true, "Program kamnar radne skoncil \n\n");
+    dopislog(dopsanilogu);
     return 0;
-}
-
-void *hlavniprace(void *vysledek) {
-    *static_cast<int *>(vysledek) = beh();
-    nastavpredani(0, 2); // the sending was never handed over
-    return nullptr;
-}
-
-// The initial thread with real-time priority: the daemon's work in a thread
-// of normal priority, the time sender here, once pustvlakna hands it over.
-int behsprioritou() {
-    int vysledek = -1;
-    pthread_t prace;
-    if (pthread_create(&prace, nullptr, hlavniprace, &vysledek) != 0) {
-        zdedenapriorita = 0; // no second thread: the sender gets a thread of its own
-        return beh();
-    }
-    bezsigint(); // SIGINT goes to the thread that waits for it
-    if (cekejnapredani(0) == 1) {
-        posilamcas();
-        nastavpredani(1, 2);
-    }
-    pthread_join(prace, nullptr);
-    return vysledek;
 }
 
 } // namespace
 
 int behdemona() {
+    normalnipriorita(); // before any thread is started: only the sender gets it
     // Everything the daemon prints goes through the console's writer thread,
-    // so that standard output can hold no thread, from the first line on.
-    zdedenapriorita = zdedenyrealnycas(); // before any thread is started
+    // and every entry through the log's, so that neither standard output
+    // nor the log's disk can hold a thread, from the first line on.
     pustkonzoli();
-    int vysledek = zdedenapriorita ? behsprioritou() : beh();
-    if (vysledek != 0) // the orderly stop gave the console its time in the pause
+    pustlog();
+    int vysledek = beh();
+    if (vysledek != 0) { // the orderly stop gave both their time
+        dopislog(dopsanilogu);
         dopiskonzoli(std::chrono::seconds(1));
+    }
     return vysledek;
 }

@@ -3,12 +3,10 @@
 
 #include <atomic>
 
-// The stop flag: set once from the SIGINT handler, read by all three threads.
+// The stop flag: set once from the SIGINT handler, read by the main thread
+// and handed to both workers.
 extern std::atomic<int> koncime;
 static_assert(std::atomic<int>::is_always_lock_free);
-
-extern int prijsock; // receive socket, UDP port 15150, non-blocking
-extern int vyssock;  // send socket, blocking
 
 // The whole run of the daemon; returns its exit status (0, or -1 when the
 // start-up fails).

@@ -1,5 +1,6 @@
 #include "notify.hpp"
 
+#include "hodiny.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
@@ -33,8 +34,10 @@ std::int64_t poslednicyklus = -1; // the sender's heartbeat of the last status l
 void posli(const std::string &zprava) {
     if (soketspravce < 0)
         return;
-    // The manager may be gone or busy: a lost message changes nothing here.
-    while (sendto(soketspravce, zprava.data(), zprava.size(), MSG_NOSIGNAL,
+    // The manager may be gone or busy: a lost message changes nothing here,
+    // and the main thread never waits for it (a manager that reads none lets
+    // ten messages wait in its socket, then would hold the sender).
+    while (sendto(soketspravce, zprava.data(), zprava.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
                   reinterpret_cast<const sockaddr *>(&spravce.adresa), spravce.delka) < 0 &&
            errno == EINTR) {
     }
@@ -52,12 +55,6 @@ std::string stavmodulu() {
 }
 
 } // namespace
-
-std::int64_t monotonnims() {
-    std::timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return std::int64_t{t.tv_sec} * 1000 + t.tv_nsec / 1000000;
-}
 
 std::optional<adresaspravce> adresaoznameni(const char *jmeno) {
     if (!jmeno || (jmeno[0] != '/' && jmeno[0] != '@'))
@@ -132,7 +129,7 @@ void hlaspripraven() {
     if (!a)
         return;
     spravce = *a;
-    soketspravce = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    soketspravce = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     hlidacus = intervalhlidace(std::getenv("WATCHDOG_USEC"), std::getenv("WATCHDOG_PID"), getpid());
     poslednicyklus = tepvysilani;
     posli("READY=1\n" + stavmodulu());

@@ -22,9 +22,6 @@ extern std::atomic<std::int64_t> tepvysilani;
 extern std::atomic<std::int64_t> tepprijmu;
 static_assert(std::atomic<std::int64_t>::is_always_lock_free);
 
-// Milliseconds of the monotonic clock.
-std::int64_t monotonnims();
-
 // The address of $NOTIFY_SOCKET: an absolute path, or a name in the abstract
 // namespace written with a leading '@'. Nothing for any other text.
 struct adresaspravce {

@@ -86,6 +86,12 @@ prehled ctiprehled(const std::string &text) {
             p.odcizich = cele;
         else if (jmeno == "kamnar_cyklus_zpozdeni_seconds")
             p.zpozdeni = hodnota;
+        else if (jmeno == "kamnar_log_cekajici")
+            p.logceka = cele;
+        else if (jmeno == "kamnar_log_nezapsano_seconds")
+            p.lognezapsano = hodnota;
+        else if (jmeno == "kamnar_log_ztraceno_total")
+            p.logztraceno = cele;
         if (jmeno.rfind("kamnar_modul_", 0) != 0)
             continue;
         std::optional<int> c = cislomodulu(stitky);
@@ -135,6 +141,11 @@ std::string tabulka(const prehled &p, std::time_t ted) {
             p.bezi ? "kamnar bezi od" : "kamnar skoncil, bezel od",
             p.start ? cas(*p.start).c_str() : "-", p.odmodulu, p.odcizich,
             p.zpozdeni ? zpozdeni.c_str() : "-");
+    // A log whose disk has not answered for a second or more, or has lost
+    // entries.
+    if (p.lognezapsano >= 1 || p.logztraceno > 0)
+        pripisf(text, "log se nezapisuje %.0f s, ceka %lld zaznamu, ztraceno %lld zaznamu\n",
+                p.lognezapsano, p.logceka, p.logztraceno);
     return text;
 }
 

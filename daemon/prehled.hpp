@@ -24,12 +24,23 @@ struct prehled {
     std::optional<long long> start;      // Unix time
     long long odmodulu = 0, odcizich = 0;
     std::optional<double> zpozdeni; // seconds
+    // The log: entries waiting, how long the oldest has waited (s), entries lost.
+    long long logceka = 0, logztraceno = 0;
+    double lognezapsano = 0;
 };
+
+// How old the file may be by its time of change, in seconds, to be one that
+// a running daemon keeps: it rewrites it every second. One older than that,
+// or written more than nejvicezbudoucnosti after the present moment of the
+// clock (so before the clock was set back, and not rewritten since), is not.
+inline constexpr long long nejvysestari = 30;
+inline constexpr long long nejvicezbudoucnosti = 2;
 
 // Reads the snapshot's text; lines it does not know are passed over.
 prehled ctiprehled(const std::string &text);
 
-// The table: a header and one line per module, then the daemon's line. The
+// The table: a header and one line per module, then the daemon's line, and
+// a line on the log when its disk does not answer or entries were lost. The
 // times are shown in local time, the ages counted to `ted`.
 std::string tabulka(const prehled &p, std::time_t ted);
 

@@ -2,8 +2,8 @@
 
 #include "cekani.hpp"
 #include "datagram.hpp"
+#include "hodiny.hpp"
 #include "konzole.hpp"
-#include "lifecycle.hpp"
 #include "log.hpp"
 #include "notify.hpp"
 #include "pricinyresetu.hpp"
@@ -72,7 +72,7 @@ std::array<sockaddr_in, nejvicenaraz> odesilatele;
 // Reads the datagrams waiting on the socket, at most nejvicenaraz of them,
 // in one call, and handles them in order; their console text goes to the
 // console in one piece at the end.
-void prectidavku(std::string &text) {
+void prectidavku(int sock, std::string &text) {
     std::array<iovec, nejvicenaraz> casti;
     std::array<mmsghdr, nejvicenaraz> zpravy{};
     for (std::size_t i = 0; i < nejvicenaraz; ++i) {
@@ -83,7 +83,7 @@ void prectidavku(std::string &text) {
         zpravy[i].msg_hdr.msg_iovlen = 1;
     }
     // The wait saw a datagram, so any failure here is a receive problem.
-    int n = recvmmsg(prijsock, zpravy.data(), nejvicenaraz, MSG_DONTWAIT, nullptr);
+    int n = recvmmsg(sock, zpravy.data(), nejvicenaraz, MSG_DONTWAIT, nullptr);
     if (n < 0) {
         zapisdologu(true, "prijemUDP - problem s prijetim paketu - \n");
         return;
@@ -145,19 +145,19 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
         zapisdologuf(true, "cas modulu %02d %s nesouhlasi s PC \n", cislo, adresa);
 }
 
-void prijemUDP() {
+void prijemUDP(int sock, const std::atomic<int> &konec) {
     nulujstav();
     nulujzaplavu();
     std::string text;
     text.reserve(nejvicenaraz * 128);
-    while (!koncime) {
+    while (!konec) {
         tepprijmu = monotonnims();
-        int n = cekejnapaket(prijsock);
+        int n = cekejnapaket(sock);
         if (n < 0)
             // The entry names select although the wait polls: the system's own text.
             zapisdologu(true, "prijemUDP: Nejaka chyba pri volani select  \n");
         else if (n > 0)
-            prectidavku(text);
+            prectidavku(sock, text);
     }
     shrnzaplavu(true);
     zapisdologu(true, "Vlakno prijemUDP skoncilo \n");

@@ -1,12 +1,14 @@
 // The datagram receiver: status datagrams of the modules on UDP port 15150.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
 
-// Thread body of the receive thread; returns when koncime is set.
-void prijemUDP();
+// Thread body of the receive thread: receives on the socket `sock` until
+// `konec` (the stop flag) is set.
+void prijemUDP(int sock, const std::atomic<int> &konec);
 
 // Handles one received status datagram from the IPv4 address `odesilatel`
 // (network byte order): finds the module, shows the bytes, logs its reset

@@ -1,25 +1,13 @@
 #include "rozvrh.hpp"
 
+#include "hodiny.hpp"
+
 #include <algorithm>
 
 namespace {
 
-constexpr long long miliarda = 1000000000;
 constexpr long long desetsekund = 10 * miliarda;
 constexpr long long pulsekundy = miliarda / 2;
-
-long long nanosekundy(std::timespec t) {
-    return t.tv_sec * miliarda + t.tv_nsec;
-}
-
-std::timespec zns(long long ns) {
-    long long s = ns / miliarda, zbytek = ns % miliarda;
-    if (zbytek < 0) {
-        --s;
-        zbytek += miliarda;
-    }
-    return {static_cast<std::time_t>(s), static_cast<long>(zbytek)};
-}
 
 // The start of the ten seconds that hold the instant (also before 1970).
 long long desitka(long long ns) {
@@ -52,4 +40,8 @@ std::timespec okamzikslotu(std::timespec kotva, int i, std::timespec ted) {
     constexpr long long nejmensirozestup = 10000000; // and never less than 10 ms
     return zns(
         std::max(nanosekundy(kotva) + rozestup * (i + 1), nanosekundy(ted) + nejmensirozestup));
+}
+
+std::timespec kotvacyklu(std::timespec cil, std::timespec ted, std::timespec probuzeni) {
+    return zns(nanosekundy(probuzeni) - std::clamp(nsmezi(cil, ted), 0LL, pulsekundy));
 }

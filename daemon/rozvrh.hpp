@@ -31,3 +31,11 @@ std::timespec pristipulsekunda(std::time_t sekundy, long mikrosekundy);
 // late still keeps the modules apart. (The nanoseconds of `kotva` may lie
 // outside 0 to 999999999.)
 std::timespec okamzikslotu(std::timespec kotva, int i, std::timespec ted);
+
+// The cycle's instant on the monotonic clock, the anchor of okamzikslotu:
+// the wake `probuzeni` (monotonic) less the wake's lateness after `cil`, read
+// on the real-time clock at `ted`. The lateness is taken as no less than 0
+// and no more than half a second, so that a step of the real-time clock
+// between the wake and that reading cannot move the modules' pacing: taken
+// whole, a step back of an hour would put it an hour into the future.
+std::timespec kotvacyklu(std::timespec cil, std::timespec ted, std::timespec probuzeni);

@@ -2,6 +2,7 @@
 
 #include "konzole.hpp"
 #include "log.hpp"
+#include "soubory.hpp"
 #include "tables.hpp"
 
 #include <array>

@@ -1,9 +1,10 @@
 #include "stav.hpp"
 
-#include "konzole.hpp"
+#include "hodiny.hpp"
 #include "log.hpp"
 #include "pricinyresetu.hpp"
 #include "pripis.hpp"
+#include "soubory.hpp"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -131,6 +132,19 @@ std::string vytvorstav(bool bezi) {
             static_cast<unsigned long long>(demon.vynechano.load()));
     rodina(text, "kamnar_log_vynechano_total", "counter",
            "Zaznamy, ktere pri zaplave paketu nebyly zapsany do logu", d);
+    d.clear();
+    stavlogu log = jakjelog();
+    pripisf(d, "kamnar_log_cekajici %llu\n", static_cast<unsigned long long>(log.cekajicich));
+    rodina(text, "kamnar_log_cekajici", "gauge", "Zaznamy, ktere cekaji na zapis do logu", d);
+    d.clear();
+    pripisf(d, "kamnar_log_nezapsano_seconds %.3f\n",
+            log.nejstarsi ? static_cast<double>(monotonnims() - log.nejstarsi) / 1e3 : 0.0);
+    rodina(text, "kamnar_log_nezapsano_seconds", "gauge",
+           "Jak dlouho ceka nejstarsi nezapsany zaznam logu, 0 kdyz zadny neceka", d);
+    d.clear();
+    pripisf(d, "kamnar_log_ztraceno_total %llu\n", static_cast<unsigned long long>(log.ztraceno));
+    rodina(text, "kamnar_log_ztraceno_total", "counter",
+           "Zaznamy ztracene, protoze disk s logem neodpovidal a fronta v pameti byla plna", d);
 
     stitky s = stitkymodulu();
     rodina(text, "kamnar_modul_odpovida", "gauge",

@@ -1,5 +1,6 @@
 #include "zaplava.hpp"
 
+#include "hodiny.hpp"
 #include "log.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
@@ -20,12 +21,6 @@ std::int64_t prvnivynechany = 0; // when the first of them was left out
 std::array<std::uint64_t, 4096> adresycizich{};
 std::size_t pocetadres = 0;
 bool adresprilis = false; // a stranger found the table full
-
-std::int64_t ted() {
-    std::timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<std::int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
 
 bool rozhodni(std::size_t budget, std::int64_t cas) {
     propustka p = propust(budgety[budget], cas);
@@ -73,7 +68,8 @@ bool pridejadresu(std::span<std::uint64_t> tabulka, std::size_t &pocet, std::uin
 }
 
 bool zapismodulu(int modul) {
-    if (modul < 0 || modul >= pocetslotu || rozhodni(static_cast<std::size_t>(modul), ted()))
+    if (modul < 0 || modul >= pocetslotu ||
+        rozhodni(static_cast<std::size_t>(modul), monotonnims()))
         return true;
     ++vynechanomodulu;
     ++demon.vynechano;
@@ -81,7 +77,7 @@ bool zapismodulu(int modul) {
 }
 
 bool zapiscizi(std::uint32_t adresa) {
-    if (rozhodni(budgetcizich, ted()))
+    if (rozhodni(budgetcizich, monotonnims()))
         return true;
     ++vynechanocizich;
     ++demon.vynechano;
@@ -93,7 +89,7 @@ bool zapiscizi(std::uint32_t adresa) {
 void shrnzaplavu(bool konec) {
     if (vynechanomodulu == 0 && vynechanocizich == 0)
         return;
-    if (!konec && ted() - prvnivynechany < oknoshrnuti)
+    if (!konec && monotonnims() - prvnivynechany < oknoshrnuti)
         return;
     zapisdologuf(true,
                  "prijemUDP - prilis mnoho paketu - do logu nezapsano %lu zaznamu o modulech a %lu "

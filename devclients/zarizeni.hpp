@@ -26,9 +26,10 @@ inline constexpr const char *cestasocketu = "/home/system/zarizeni/komsock";
 // family and the 108-byte path field), not the length of the path.
 inline constexpr unsigned delkaadresy = 110;
 // A device server that does not take the connection (busy, or its queue of
-// connections full) is given this many seconds; then the client gives up
-// with the connect failure, so that clients run from scripts never pile up.
-inline constexpr int cekanisec = 5;
+// connections full) is given this many seconds, well over the longest it is
+// busy (a test SMS keeps it 18 s at least); then the client gives up with
+// the connect failure, so that clients run from scripts never pile up.
+inline constexpr int cekanisec = 120;
 
 // Lead bytes of the six command messages.
 inline constexpr std::uint8_t prikazsms = 0x50;           // 'P'

@@ -4,6 +4,7 @@
 // cause that the module then reports.
 #include "cekani.hpp"
 #include "datagram.hpp"
+#include "priorita.hpp"
 #include "rozvrh.hpp"
 
 #include <arpa/inet.h>

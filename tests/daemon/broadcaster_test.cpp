@@ -34,10 +34,10 @@ class Broadcaster : public ::testing::Test {
 
 TEST_F(Broadcaster, SendRefusesSlotsOutsideTheTable) {
     const std::uint8_t d[6] = {};
-    EXPECT_EQ(posliUDP(-1, d, 6), -1);
-    EXPECT_EQ(posliUDP(31, d, 6), -1);
-    EXPECT_EQ(posliUDP(2, d, 6), -2);
-    EXPECT_EQ(posliUDP(30, d, 6), -2);
+    EXPECT_EQ(posliUDP(-1, -1, d, 6), -1);
+    EXPECT_EQ(posliUDP(-1, 31, d, 6), -1);
+    EXPECT_EQ(posliUDP(-1, 2, d, 6), -2);
+    EXPECT_EQ(posliUDP(-1, 30, d, 6), -2);
     EXPECT_EQ(harness::logtext(), "");
 }
 

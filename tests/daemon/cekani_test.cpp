@@ -16,11 +16,13 @@ std::uint32_t timefield(const harness::command &c) {
 
 using ClockStep = RunningDaemon;
 
-// The daemon's clock is set back an hour, forward an hour and back again,
-// each time in the middle of the time sender's wait; the last step comes
-// just before SIGINT. The module's commands keep their beat at x0.5 of the
-// real time (a step of whole hours keeps the phase), each carrying the clock
-// of its moment, and the stop stays orderly.
+// The daemon's clock is set back an hour in the middle of the time sender's
+// wait, forward an hour while it sends (to five modules, 100 ms: the step
+// comes between two of them, outside any wait), back an hour in the next
+// wait, which the step before must not have left without its timer, and
+// back again just before SIGINT. The module's commands keep their beat at
+// x0.5 of the real time (a step of whole hours keeps the phase), each
+// carrying the clock of its moment, and the stop stays orderly.
 // Against the clock it asserts only what has half a second or more of room:
 // each command arrives between its x0.5 and the next full second (one that
 // waited for the old clock would come an hour off), and the stop ends within
@@ -34,13 +36,19 @@ TEST_F(ClockStep, CommandsKeepTheirBeatAndTheStopItsBound) {
     } while (ted.tv_sec % 10 < 1 || ted.tv_sec % 10 > 7);
     const std::time_t prvni = casodeslani(ted.tv_sec).tv_sec; // its command at x0.5
     auto moment = [&](int ms) { return std::timespec{prvni + ms / 1000, ms % 1000 * 1000000L}; };
-    harness::stepclock(opt, {{moment(3800), -3600}, {moment(17200), 3600}, {moment(21200), -3600}});
+    harness::stepclock(opt, {{moment(3800), -3600},
+                             {moment(10550), 3600},
+                             {moment(17200), -3600},
+                             {moment(21200), -3600}});
     auto posun = [&](const std::timespec &t) {
         long long ms = (t.tv_sec - prvni) * 1000LL + t.tv_nsec / 1000000;
-        return ms < 3800 ? 0 : ms < 17200 ? -3600 : ms < 21200 ? 0 : -3600;
+        return ms < 3800 ? 0 : ms < 10550 ? -3600 : ms < 17200 ? 0 : ms < 21200 ? -3600 : -7200;
     };
     opt.timeout = 20s; // the stop's bound, with room
-    harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 a.ics\n");
+    std::string conf;
+    for (int m = 2; m <= 6; ++m) // only the first answers; the others are absent
+        conf += "[127.0.0." + std::to_string(m) + "]\n1 a.ics\n";
+    harness::writefile(work + "/kamnar.conf", conf);
     socks.push_back(harness::fakemodule("127.0.0.2"));
     daemon = harness::start({harness::bin("kamnar")}, opt);
 

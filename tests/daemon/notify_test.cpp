@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -202,6 +204,23 @@ TEST_F(ServiceManager, WatchdogOfAnotherProcessIsNotFed) {
     for (const std::string &z : zpravy)
         EXPECT_NE(z, "WATCHDOG=1");
     EXPECT_EQ(harness::finish(daemon, 0).status, 0);
+}
+
+// A manager that reads none of the messages: its socket holds ten of them,
+// then takes no more. The daemon never waits for it: it goes on writing its
+// state file, and SIGINT stops it in order, within the stop's bound.
+TEST_F(ServiceManager, ManagerThatReadsNothingHoldsNothing) {
+    listen(work + "/notify");
+    opt.env.push_back("WATCHDOG_USEC=2000000");
+    mkdir("/run/kamnar", 0755);
+    run({"127.0.0.2"});
+    std::this_thread::sleep_for(15s); // a heartbeat a second: the socket is full
+    struct stat st {};
+    ASSERT_EQ(stat("/run/kamnar/kamnar.prom", &st), 0);
+    EXPECT_LE(std::time(nullptr) - st.st_mtime, 2) << "the main thread stopped";
+    opt.timeout = 20s;
+    daemon.timeout = 20s;
+    EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
 }
 
 } // namespace

@@ -53,6 +53,24 @@ TEST(SendTime, ModulesOfACycleAre20msApartButNever10msAfterASend) {
     EXPECT_EQ(ns(okamzikslotu(kotva, 2, {50, 55000000})), 50 * sekunda + 65000000);
 }
 
+// The cycle's anchor is the wake less its lateness, read on the real-time
+// clock: a step of that clock between the wake and the reading moves it by
+// no more than half a second, whichever way and however far.
+TEST(SendTime, CycleAnchorIsTheWakeLessALatenessOfAtMostHalfASecond) {
+    const std::timespec cil{1700000010, 500000000}, probuzeni{5000, 0};
+    struct {
+        long long pozde; // ns by which the reading is after cil
+        long long kotva; // ns of the anchor before the wake
+    } pripady[] = {{3000000, 3000000},
+                   {0, 0},
+                   {-3600 * sekunda + 3000000, 0},
+                   {3600 * sekunda, sekunda / 2},
+                   {700000000, sekunda / 2}};
+    for (auto p : pripady)
+        EXPECT_EQ(ns(kotvacyklu(cil, cas(ns(cil) + p.pozde), probuzeni)), ns(probuzeni) - p.kotva)
+            << p.pozde;
+}
+
 // The time sender's planning run over a real-time clock that is set once by
 // `krok` ns at real instant `kdy`; what a send carried and when it left.
 struct odeslani {

@@ -141,6 +141,20 @@ TEST(StateText, HoldsWhatIsKnownAndKamnarstavTabulatesIt) {
                                 "stari=\"0\"} NaN\n");
     ASSERT_EQ(spatny.moduly.size(), 0u);
 
+    // The log: shown when its disk has not answered for a second or more, or
+    // entries were lost.
+    for (const char *nic : {"\nkamnar_log_cekajici 0\n", "\nkamnar_log_nezapsano_seconds 0.000\n",
+                            "\nkamnar_log_ztraceno_total 0\n"})
+        EXPECT_TRUE(has(text, nic)) << nic;
+    EXPECT_FALSE(has(tabulka(p, 1796630410), "log"));
+    EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_log_cekajici 12\nkamnar_log_nezapsano_seconds "
+                                       "35.2\nkamnar_log_ztraceno_total 0\n"),
+                            0),
+                    "\nlog se nezapisuje 35 s, ceka 12 zaznamu, ztraceno 0 zaznamu\n"));
+    EXPECT_FALSE(has(tabulka(ctiprehled("kamnar_log_nezapsano_seconds 0.3\n"), 0), "log se"));
+    EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_log_ztraceno_total 7\n"), 0),
+                    "\nlog se nezapisuje 0 s, ceka 0 zaznamu, ztraceno 7 zaznamu\n"));
+
     prehled prazdny = ctiprehled("");
     EXPECT_EQ(tabulka(prazdny, 0), "v konfiguraci neni zadny modul\nkamnar bezi od -, paketu od "
                                    "modulu 0, z cizich adres 0, zpozdeni cyklu -\n");
@@ -178,6 +192,18 @@ TEST(Kamnarstav, ExitStatusSaysWhetherEveryModuleAnswersAndTheDaemonRuns) {
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(std::regex_match(
         r.out, std::regex("Soubor /run/kamnar/kamnar.prom je 4[5-9] s stary - kamnar nebezi\n")))
+        << r.out;
+
+    // Nor one written after the present moment: the clock was set back since
+    // the daemon last wrote it (rewritten, it would be of the new clock).
+    timespec future[2] = {{std::time(nullptr) + 60, 0}, {std::time(nullptr) + 60, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, cestastavu, future, 0), 0);
+    r = harness::run({harness::bin("kamnarstav")}, opt);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(std::regex_match(
+        r.out,
+        std::regex("Soubor /run/kamnar/kamnar.prom je z budoucnosti \\(o (59|60) s\\) - kamnar "
+                   "nebezi\n")))
         << r.out;
 }
 

@@ -5,7 +5,9 @@
  * instant T (nanoseconds since 1970) on. The program's waits for instants of
  * that clock behave as the kernel's would: an absolute clock_nanosleep wakes
  * when the shifted clock reaches its instant, and a timerfd armed with
- * TFD_TIMER_CANCEL_ON_SET reads ECANCELED once the clock has been set.
+ * TFD_TIMER_CANCEL_ON_SET reads ECANCELED once the clock has been set; when
+ * the clock was set after such a timer's last read, its next arming returns
+ * ECANCELED (and arms it all the same).
  * System calls are made directly, so that no sanitizer's interceptor and no
  * dlsym is needed, even while the program starts. */
 #define _GNU_SOURCE
@@ -27,7 +29,7 @@ static long long kdy[KROKU], posun[KROKU];
 static int kroku = -1;
 
 /* Timers armed on the shifted clock: the instant asked for, the flags, and
- * how many steps had passed when they were armed. */
+ * how many steps had passed when they were armed or last read ECANCELED. */
 static struct {
     int cancel;
     long long cil, kroky;
@@ -144,13 +146,21 @@ int timerfd_settime(int fd, int priznaky, const struct itimerspec *nova, struct 
     if (fd < 0 || fd >= BUDIKU || !(priznaky & TFD_TIMER_ABSTIME) ||
         (nova->it_value.tv_sec == 0 && nova->it_value.tv_nsec == 0))
         return (int)syscall(SYS_timerfd_settime, fd, priznaky, nova, stara);
+    long long soucet;
+    int zrusen = budiky[fd].cancel && kroky(skutecne(), &soucet) != budiky[fd].kroky;
     budiky[fd].cancel = (priznaky & TFD_TIMER_CANCEL_ON_SET) != 0;
-    return natahni(fd, nova->it_value.tv_sec * MILIARDA + nova->it_value.tv_nsec);
+    if (natahni(fd, nova->it_value.tv_sec * MILIARDA + nova->it_value.tv_nsec) != 0)
+        return -1;
+    if (zrusen) {
+        errno = ECANCELED;
+        return -1;
+    }
+    return 0;
 }
 
 int close(int fd) {
     if (fd >= 0 && fd < BUDIKU)
-        budiky[fd].cil = 0;
+        budiky[fd].cil = budiky[fd].cancel = 0;
     return (int)syscall(SYS_close, fd);
 }
 
@@ -160,12 +170,14 @@ ssize_t read(int fd, void *buf, size_t n) {
         if (r < 0 || fd < 0 || fd >= BUDIKU || budiky[fd].cil == 0)
             return r;
         long long soucet;
-        if (kroky(skutecne(), &soucet) == budiky[fd].kroky) {
+        int kolik = kroky(skutecne(), &soucet);
+        if (kolik == budiky[fd].kroky) {
             budiky[fd].cil = 0;
             return r; /* the instant came before any step */
         }
         if (budiky[fd].cancel) {
             budiky[fd].cil = 0;
+            budiky[fd].kroky = kolik;
             errno = ECANCELED;
             return -1;
         }
