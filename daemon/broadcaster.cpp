@@ -7,7 +7,6 @@
 #include "log.hpp"
 #include "notify.hpp"
 #include "rozvrh.hpp"
-#include "stav.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
@@ -56,7 +55,7 @@ void odesliprikazy(int sock, std::timespec cil, std::timespec probuzeni) {
     std::timespec ted = ctihodiny(CLOCK_REALTIME);
     std::timespec kotva = kotvacyklu(cil, ted, probuzeni);
     for (int i = 0; i < konpolemod; ++i) {
-        auto prikaz = sestavprikaz(static_cast<std::uint8_t>(casovyprikaz(i)), ted.tv_sec);
+        auto prikaz = sestavprikaz(casovyprikaz(i), ted.tv_sec);
         posliUDP(sock, i, prikaz.data(), static_cast<int>(prikaz.size()));
         // The console line reports the instant read before the sends; it
         // is written after the first one, so that it never delays it.
@@ -67,7 +66,7 @@ void odesliprikazy(int sock, std::timespec cil, std::timespec probuzeni) {
         hlidejmodul(i);
         spidomonotonni(okamzikslotu(kotva, i, ctihodiny(CLOCK_MONOTONIC)));
     }
-    zaznamenejcyklus(cil, ted); // after the sends, so that it never delays one
+    demon.zpozdeni = nsmezi(cil, ted); // after the sends, so that it never delays one
 }
 
 } // namespace

@@ -57,18 +57,6 @@ int cekejnapaket(int sock) {
     return n < 0 ? -1 : n > 0;
 }
 
-sigset_t bezsigint() {
-    sigset_t jensigint, puvodni;
-    sigemptyset(&jensigint);
-    sigaddset(&jensigint, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &jensigint, &puvodni);
-    return puvodni;
-}
-
-void obnovmasku(const sigset_t &maska) {
-    pthread_sigmask(SIG_SETMASK, &maska, nullptr);
-}
-
 void presnecasovani() {
     prctl(PR_SET_TIMERSLACK, 1UL);
 }

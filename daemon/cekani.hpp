@@ -3,7 +3,7 @@
 // SIGINT rests on.
 //
 // The stop's bound, about 12 s after SIGINT, is the sum of:
-// - SIGINT is blocked in every thread but the main one (bezsigint), so it
+// - SIGINT is blocked in every thread but the main one (vlakna.hpp), so it
 //   always reaches the main thread and cuts its one-second sleep short;
 // - the receiver looks at koncime after every wait for a datagram, which
 //   lasts at most cekaniprijmu (200 ms);
@@ -46,11 +46,6 @@ void spidomonotonni(std::timespec cil);
 // has, 0 on time-out, -1 when the wait failed. poll, unlike select, takes any
 // descriptor number.
 int cekejnapaket(int sock);
-
-// Blocks SIGINT in the calling thread and returns the mask it had; threads
-// created meanwhile inherit the block.
-sigset_t bezsigint();
-void obnovmasku(const sigset_t &maska);
 
 // Wake-ups without the kernel's timer slack, for the calling thread.
 void presnecasovani();

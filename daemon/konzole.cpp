@@ -1,9 +1,9 @@
 #include "konzole.hpp"
 
-#include "cekani.hpp"
 #include "priorita.hpp"
 #include "pripis.hpp"
 #include "soubory.hpp"
+#include "vlakna.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -12,7 +12,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
-#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -34,7 +33,6 @@ fronta *konz = nullptr;
 std::atomic<bool> bezi{false};
 
 void *pisar(void *) {
-    pthread_setname_np(pthread_self(), "konzole");
     std::string pisu;
     for (;;) {
         {
@@ -82,13 +80,7 @@ void pustkonzoli() {
     std::signal(SIGPIPE, SIG_IGN);
     std::fflush(stdout);
     konz = new fronta;
-    sigset_t maska = bezsigint();
-    pthread_t vlakno;
-    if (pthread_create(&vlakno, nullptr, pisar, nullptr) == 0) {
-        pthread_detach(vlakno);
-        bezi = true;
-    }
-    obnovmasku(maska);
+    bezi = pustvlakno(pisar, "konzole");
 }
 
 void dopiskonzoli(std::chrono::milliseconds limit) {

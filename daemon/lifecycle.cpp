@@ -2,7 +2,6 @@
 
 #include "broadcaster.hpp"
 #include "cekani.hpp"
-#include "config.hpp"
 #include "datagram.hpp"
 #include "konzole.hpp"
 #include "log.hpp"
@@ -12,6 +11,8 @@
 #include "soubory.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
+#include "vlakna.hpp"
+#include "zacatek.hpp"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -32,11 +33,6 @@ namespace {
 int prijsock = -1; // receive socket, UDP port 15150, non-blocking: the receiver's
 int vyssock = -1;  // send socket, blocking: the time sender's
 
-constexpr const char *jmenokonfigurace = "kamnar.conf";
-
-// How long the start waits for the probe of the log: a disk that has not
-// answered by then is taken for one that will, and the entries wait for it.
-constexpr std::chrono::seconds limitzkousky{2};
 // How long the stop gives the log's writer for the last entries.
 constexpr std::chrono::seconds dopsanilogu{1};
 
@@ -54,16 +50,13 @@ struct vlakno {
 };
 vlakno prijem, vysilani;
 
-// The workers get their socket and the stop flag from here; their names
-// show in ps and top.
+// The workers get their socket and the stop flag from here.
 void *vlakno1(void *) {
-    pthread_setname_np(pthread_self(), "prijemUDP");
     prijemUDP(prijsock, koncime);
     return nullptr;
 }
 
 void *vlakno2(void *) {
-    pthread_setname_np(pthread_self(), "posilamcas");
     posilamcas(vyssock, koncime);
     return nullptr;
 }
@@ -183,40 +176,13 @@ void pustvlakna() {
     zapisdologu(true, "poustim vlakna --\n");
     // The workers never take SIGINT: it always reaches the main thread, whose
     // sleep it cuts short so that the signal entry is written at once.
-    sigset_t puvodni = bezsigint();
-
-    pthread_attr_t atributy;
-    pthread_attr_init(&atributy);
-    prijem.bezi = pthread_create(&prijem.id, &atributy, vlakno1, nullptr) == 0;
+    prijem.bezi = pustvlakno(vlakno1, "prijemUDP", &prijem.id);
     if (!prijem.bezi)
         zapisdologu(false, "nepodarilo se pustit vlakno prijemUDP --\n");
-    vysilani.bezi = pthread_create(&vysilani.id, &atributy, vlakno2, nullptr) == 0;
+    vysilani.bezi = pustvlakno(vlakno2, "posilamcas", &vysilani.id);
     if (!vysilani.bezi)
         zapisdologu(false, "nepodarilo se pustit vlakno posilamcas --\n");
-    pthread_attr_destroy(&atributy);
-
-    obnovmasku(puvodni);
     zapisdologu(true, "skoncil jsem pousteni vlaken --\n");
-}
-
-bool zacatekprogramu(const char *program) {
-    if (zkouskalogu(limitzkousky) != 0) {
-        konzolef("Nelze otevrit logfile %s - koncim !!! \n\n", cestalogu);
-        return false;
-    }
-    zapisdologu(false, " \n\n\n");
-    zapisdologuf(true, " ********  Program %s spusten ********* \n\n", program);
-
-    FILE *konfigurace = otevrisoubor(jmenokonfigurace, false);
-    if (!konfigurace) {
-        konzolef("Nelze otevrit konfiguracni file %s - koncim !!! \n\n", jmenokonfigurace);
-        zapisdologuf(true, "Nelze otevrit konfiguracni file %s - koncim !!! \n\n",
-                     jmenokonfigurace);
-        return false;
-    }
-    inicializujtabulky();
-    ctikonfiguraci(konfigurace);
-    return true;
 }
 
 namespace {

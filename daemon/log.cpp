@@ -1,16 +1,15 @@
 #include "log.hpp"
 
-#include "cekani.hpp"
 #include "hodiny.hpp"
 #include "priorita.hpp"
 #include "pripis.hpp"
 #include "soubory.hpp"
+#include "vlakna.hpp"
 
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdarg>
-#include <pthread.h>
 #include <unistd.h>
 
 std::mutex pisudologu;
@@ -68,7 +67,6 @@ void predej(bool sprefixem, std::string text) {
 }
 
 void *pislog(void *) {
-    pthread_setname_np(pthread_self(), "log");
     pisarlogu &p = *pisar;
     int fd = otevripopisovac(cestalogu, true);
     int chyba = fd < 0 ? errno : 0;
@@ -155,15 +153,9 @@ std::string textztracenych(unsigned long pocet) {
 }
 
 void pustlog() {
-    auto *p = new pisarlogu;
-    pisar = p;
-    sigset_t maska = bezsigint();
-    pthread_t vlakno;
-    if (pthread_create(&vlakno, nullptr, pislog, nullptr) == 0)
-        pthread_detach(vlakno);
-    else
+    pisar = new pisarlogu;
+    if (!pustvlakno(pislog, "log"))
         pisar = nullptr; // each thread writes its entries itself, as overkal does
-    obnovmasku(maska);
 }
 
 int zkouskalogu(std::chrono::milliseconds limit) {

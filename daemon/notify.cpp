@@ -43,7 +43,7 @@ void posli(const std::string &zprava) {
     }
 }
 
-std::string stavmodulu() {
+std::string radekstavu() {
     std::array<std::int32_t, pocetslotu> hlidace{};
     std::array<std::uint32_t, pocetslotu> adresy{};
     auto pocet = static_cast<std::size_t>(konpolemod);
@@ -132,7 +132,7 @@ void hlaspripraven() {
     soketspravce = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     hlidacus = intervalhlidace(std::getenv("WATCHDOG_USEC"), std::getenv("WATCHDOG_PID"), getpid());
     poslednicyklus = tepvysilani;
-    posli("READY=1\n" + stavmodulu());
+    posli("READY=1\n" + radekstavu());
 }
 
 void hlasbeh() {
@@ -142,7 +142,7 @@ void hlasbeh() {
     std::int64_t cyklus = tepvysilani;
     if (cyklus != poslednicyklus) {
         poslednicyklus = cyklus;
-        posli(stavmodulu());
+        posli(radekstavu());
     }
     // Four times per interval, so that one late turn of this loop never
     // lets the manager's watchdog run out.

@@ -8,7 +8,6 @@
 #include "notify.hpp"
 #include "pricinyresetu.hpp"
 #include "pripis.hpp"
-#include "stav.hpp"
 #include "tables.hpp"
 #include "zaplava.hpp"
 
@@ -39,28 +38,15 @@ void pripisbajty(std::span<const std::uint8_t> data, std::string &konzole) {
     konzole += " \n";
 }
 
-void zapamatujtmr1(modul &m, int hodnota, std::string &konzole) {
-    for (std::size_t i = 0; i + 1 < m.tmr1.size(); ++i)
-        m.tmr1[i] = m.tmr1[i + 1].load();
-    m.tmr1[4] = hodnota;
-    if (m.odpocet > 0)
-        --m.odpocet;
-    if (m.odpocet == 0)
-        pripisf(konzole, "\n %d  %d  %d  %d  %d \n", m.tmr1[0].load(), m.tmr1[1].load(),
-                m.tmr1[2].load(), m.tmr1[3].load(), m.tmr1[4].load());
-    pripisf(konzole, "TMR1 = %5d \n", hodnota);
-}
-
 // Logs the reset report of a datagram from module `modul`, unless it has
 // nothing to report.
-void dekodujcosestalo(int modul, std::span<const std::uint8_t> data) {
-    stavmodulu s = ctistav(data);
+void dekodujcosestalo(int modul, const stavmodulu &s) {
     if (s.cosestalo == nicnoveho)
         return;
     std::time_t cas = s.casmodulu;
     std::tm t{};
-    localtime_r(&cas, &t); // the log prefix converts times at the same moment
-    std::string text = textcosestalo(modul, s, t);
+    localtime_r(&cas, &t); // the log's writer converts times at the same moment
+    std::string text = textcosestalo(modul, s.cosestalo, s.navrat, s.stavtrap, t);
     if (!text.empty() && zapismodulu(modul))
         zapisdologu(true, text.c_str());
 }
@@ -115,23 +101,25 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
                 adresa);
         return;
     }
+    ++demon.odmodulu;
     modul &m = polemod[static_cast<std::size_t>(cislo)];
-    pripisbajty(data, konzole);
-    dekodujcosestalo(cislo, data);
-
     stavmodulu s = ctistav(data);
+    pripisbajty(data, konzole);
+    dekodujcosestalo(cislo, s);
+    zpravamodulu z = zapispaket(m, s, std::time(nullptr));
+
     if (s.typ == 1 || s.typ == 4) {
-        zapamatujtmr1(m, s.hodnota, konzole);
-    } else if (s.typ == 9) {
-        m.defpr1 = s.hodnota;
+        if (z.historie)
+            pripisf(konzole, "\n %d  %d  %d  %d  %d \n", m.tmr1[0].load(), m.tmr1[1].load(),
+                    m.tmr1[2].load(), m.tmr1[3].load(), m.tmr1[4].load());
+        pripisf(konzole, "TMR1 = %5d \n", s.hodnota);
+    } else if (z.defpr1) {
         if (zapismodulu(cislo))
             zapisdologuf(true, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
         pripisf(konzole, "modul %2d - prisla hodnota DEFPR1 %d \n", cislo, s.hodnota);
     }
-
-    if (m.hlidac.exchange(10) == 0 && zapismodulu(cislo))
+    if (z.odpovidaznovu && zapismodulu(cislo))
         zapisdologuf(true, "Modul %d adresa %s uz zase odpovida \n", cislo, adresa);
-    zaznamenejpaket(m, s, std::time(nullptr));
 
     if (s.status == poslednistav)
         return;

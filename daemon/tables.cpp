@@ -1,8 +1,11 @@
 #include "tables.hpp"
 
+#include "pricinyresetu.hpp"
+
 #include <cstring>
 
 std::array<modul, pocetslotu> polemod;
+pocitadla demon;
 int konpolemod = 0;
 std::array<kalendar, pocetslotu> polekal;
 int konkal = 0;
@@ -14,8 +17,7 @@ void inicializujtabulky() {
             t = 0;
         m.odpocet = 5;
         m.hlidac = 10;
-        m.defpr1 = 0;
-        m.defpr1prislo = false;
+        m.defpr1 = -1;
         m.poslednipaket = 0;
         m.souhlasi = -1;
         m.pricina = -1;
@@ -57,6 +59,29 @@ int najdimodul(std::uint32_t adresa) {
     return -1;
 }
 
-int casovyprikaz(int slot) {
-    return polemod.at(static_cast<std::size_t>(slot)).defpr1 == 0 ? 8 : 2;
+std::uint8_t casovyprikaz(int slot) {
+    return polemod.at(static_cast<std::size_t>(slot)).defpr1 <= 0 ? prikazcasdefpr1 : prikazcas;
+}
+
+zpravamodulu zapispaket(modul &m, const stavmodulu &s, std::time_t ted) {
+    zpravamodulu z{};
+    if (s.typ == 1 || s.typ == 4) {
+        for (std::size_t i = 0; i + 1 < m.tmr1.size(); ++i)
+            m.tmr1[i] = m.tmr1[i + 1].load();
+        m.tmr1[4] = s.hodnota;
+        if (m.odpocet > 0)
+            --m.odpocet;
+        z.historie = m.odpocet == 0;
+    } else if (s.typ == 9) {
+        m.defpr1 = s.hodnota;
+        z.defpr1 = true;
+    }
+    z.odpovidaznovu = m.hlidac.exchange(10) == 0;
+    m.poslednipaket = ted;
+    m.souhlasi = (s.status & 0x40) ? 1 : 0;
+    if (slovacosestalo(s.cosestalo)) {
+        m.casresetu = s.casmodulu; // before the cause: with the cause, its time is there
+        m.pricina = s.cosestalo;
+    }
+    return z;
 }

@@ -2,7 +2,6 @@
 
 #include "hodiny.hpp"
 #include "log.hpp"
-#include "stav.hpp"
 #include "tables.hpp"
 
 #include <algorithm>

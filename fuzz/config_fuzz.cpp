@@ -87,7 +87,7 @@ void kontrolujmoduly() {
         // The reader sets nothing but the address.
         for (const auto &t : m.tmr1)
             INVARIANT(t == 0);
-        INVARIANT(m.odpocet == 5 && m.hlidac == 10 && m.defpr1 == 0);
+        INVARIANT(m.odpocet == 5 && m.hlidac == 10 && m.defpr1 == -1);
     }
 }
 

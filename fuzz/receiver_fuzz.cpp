@@ -123,6 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     for (std::int32_t t : s.tmr1)
         INVARIANT(vrozsahu(t));
-    INVARIANT(vrozsahu(s.defpr1) && s.odpocet >= 0 && s.odpocet <= 5);
+    INVARIANT((s.defpr1 == -1 || vrozsahu(s.defpr1)) && s.odpocet >= 0 && s.odpocet <= 5);
     return 0;
 }

@@ -3,8 +3,9 @@
 // module gets exactly one line of the table between the header and the
 // daemon's line, and the exit status is 2 when the daemon has stopped, else
 // 1 exactly when one of them does not answer.
-#include "prehled.hpp"
+#include "ctenistavu.hpp"
 #include "spolecne.hpp"
+#include "tabulka.hpp"
 
 #include <algorithm>
 #include <cstdint>

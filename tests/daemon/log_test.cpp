@@ -2,7 +2,7 @@
 #include "log.hpp"
 
 #include "daemonfixture.hpp"
-#include "stav.hpp"
+#include "rodiny.hpp"
 
 #include <atomic>
 #include <cstring>

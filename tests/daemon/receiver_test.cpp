@@ -52,7 +52,7 @@ TEST_F(Receiver, StrangerIsLoggedAndChangesNothing) {
     EXPECT_EQ(log(), "<T>prijemUDP - prisel paket z adresy 127.0.0.9 , ktera neni v konfiguracnim "
                      "file !!! \n");
     EXPECT_EQ(polemod[0].hlidac, 0);
-    EXPECT_EQ(polemod[0].defpr1, 0);
+    EXPECT_EQ(polemod[0].defpr1, -1);
     EXPECT_EQ(handle(modul0, status(1, 0, 6)).find("stavmodulu"), std::string::npos)
         << "a stranger's status byte must not count as the last one";
 }

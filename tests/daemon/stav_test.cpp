@@ -1,11 +1,13 @@
 // The state file /run/kamnar/kamnar.prom: its text, the daemon writing it,
 // kamnarstav reading it, and Prometheus' own tools reading it.
+#include "ctenistavu.hpp"
 #include "daemonfixture.hpp"
 #include "datagram.hpp"
 #include "harness.hpp"
-#include "prehled.hpp"
+#include "rodiny.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
+#include "tabulka.hpp"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -38,20 +40,20 @@ void filltables() {
     for (const char *a : {"192.168.1.20", "192.168.1.21", "192.168.1.22"})
         pridejmodul(inet_addr(a));
     demon.start = 1796630000;
-    demon.odmodulu = 0;
+    demon.odmodulu = 3;
     demon.odcizich = 1;
     demon.zpozdeni = 112345;
     modul &a = polemod[0], &b = polemod[1], &c = polemod[2];
     a.tmr1[3] = 1007;
     a.tmr1[4] = 1014;
     a.odpocet = 3;
-    zaznamenejpaket(a, {9, 0x40, nicnoveho, 0, 0, 0, 0}, 1796630400);
+    zapispaket(a, {9, 0x40, nicnoveho, 0, 0, 0, 0}, 1796630400);
     a.odeslano = 12;
     b.hlidac = 0;
     b.odeslano = 10;
     b.chybodeslani = 2;
-    zaznamenejpaket(c, {1, 0x00, 3, 0, 0, 1796630390, 5}, 1796630400);
-    zaznamenejpaket(c, {1, 0x00, nicnoveho, 0, 0, 0, 5}, 1796630405); // keeps the reset
+    zapispaket(c, {1, 0x00, 3, 0, 0, 1796630390, 5}, 1796630400);
+    zapispaket(c, {1, 0x00, nicnoveho, 0, 0, 0, 5}, 1796630405); // keeps the reset
     for (int i = 0; i < 5; ++i)
         c.tmr1[static_cast<std::size_t>(i)] = i + 1;
     c.odpocet = 0;

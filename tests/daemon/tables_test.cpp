@@ -18,7 +18,7 @@ TEST(Tables, InitialValuesInEverySlot) {
             EXPECT_EQ(t, 0);
         EXPECT_EQ(m.odpocet, 5);
         EXPECT_EQ(m.hlidac, 10);
-        EXPECT_EQ(m.defpr1, 0);
+        EXPECT_EQ(m.defpr1, -1);
     }
     for (const kalendar &k : polekal) {
         EXPECT_STREQ(k.cesta, "");
@@ -50,7 +50,7 @@ TEST(Tables, ModuleTableStopsAt31) {
 TEST(Tables, TimeCommandFollowsDefpr1) {
     inicializujtabulky();
     pridejmodul(inet_addr("10.0.0.1"));
-    EXPECT_EQ(casovyprikaz(0), 8);
+    EXPECT_EQ(casovyprikaz(0), 8); // none reported
     polemod[0].defpr1 = 513;
     EXPECT_EQ(casovyprikaz(0), 2);
     polemod[0].defpr1 = 0;

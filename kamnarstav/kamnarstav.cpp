@@ -4,8 +4,9 @@
 // not, 2 when the file is missing, older than 30 s or written after the
 // present moment of the clock (the daemon is not running), so that a cron
 // job or a monitoring check can use it as it is.
-#include "prehled.hpp"
-#include "stav.hpp"
+#include "ctenistavu.hpp"
+#include "rodiny.hpp"
+#include "tabulka.hpp"
 
 #include <cerrno>
 #include <cstdio>

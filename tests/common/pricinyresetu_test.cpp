@@ -12,10 +12,7 @@ TEST(ResetReport, TextForEveryCause) {
     t.tm_mday = 4;
     t.tm_mon = 10;
     t.tm_year = 123;
-    auto text = [&](int cause) {
-        stavmodulu s{1, 0, static_cast<std::uint8_t>(cause), 0x1A2B, 0x00C3, 0, 0};
-        return textcosestalo(7, s, t);
-    };
+    auto text = [&](int cause) { return textcosestalo(7, cause, 0x1A2B, 0x00C3, t); };
     EXPECT_EQ(text(0), "Modul 07 - prisla nesmyslna hodnota cosestalo[0] = 0 \n");
     EXPECT_EQ(text(1), "Modul 07 - PowerUp Reset ****** \n");
     EXPECT_EQ(text(2),
