@@ -36,7 +36,13 @@ std::optional<int> cislomodulu(const std::string &stitky) {
     return std::atoi(m->c_str());
 }
 
-std::string cas(long long t) {
+std::string cislo(const std::optional<long long> &n) {
+    return n ? std::to_string(*n) : "-";
+}
+
+} // namespace
+
+std::string mistnicas(long long t) {
     std::time_t tt = static_cast<std::time_t>(t);
     std::tm m{};
     localtime_r(&tt, &m);
@@ -46,11 +52,25 @@ std::string cas(long long t) {
     return text;
 }
 
-std::string cislo(const std::optional<long long> &n) {
-    return n ? std::to_string(*n) : "-";
+const char *texthodin(const prehledmodulu &m) {
+    return !m.souhlasi ? "-" : *m.souhlasi ? "souhlasi" : "nesouhlasi";
 }
 
-} // namespace
+std::string textresetu(const prehledmodulu &m) {
+    const char *reset = m.pricina ? slovacosestalo(*m.pricina) : nullptr;
+    return reset ? reset : m.pricina ? std::to_string(*m.pricina) : "-";
+}
+
+std::string radekdemona(const prehled &p) {
+    std::string text, zpozdeni;
+    if (p.zpozdeni)
+        pripisf(zpozdeni, "%.3f ms", *p.zpozdeni * 1000);
+    pripisf(text, "%s %s, paketu od modulu %lld, z cizich adres %lld, zpozdeni cyklu %s",
+            p.bezi ? "kamnar bezi od" : "kamnar skoncil, bezel od",
+            p.start ? mistnicas(*p.start).c_str() : "-", p.odmodulu, p.odcizich,
+            p.zpozdeni ? zpozdeni.c_str() : "-");
+    return text;
+}
 
 prehled ctiprehled(const std::string &text) {
     prehled p;
@@ -76,9 +96,10 @@ prehled ctiprehled(const std::string &text) {
             continue;
         auto cele = static_cast<long long>(hodnota);
 
-        if (jmeno == "kamnar_bezi")
+        if (jmeno == "kamnar_bezi") {
             p.bezi = cele != 0;
-        else if (jmeno == "kamnar_start_timestamp_seconds")
+            p.hlasibeh = true;
+        } else if (jmeno == "kamnar_start_timestamp_seconds")
             p.start = cele;
         else if (jmeno == "kamnar_pakety_od_modulu_total")
             p.odmodulu = cele;
@@ -106,6 +127,10 @@ prehled ctiprehled(const std::string &text) {
             m.poslednipaket = cele;
         else if (jmeno == "kamnar_modul_reset_pricina")
             m.pricina = static_cast<int>(cele);
+        else if (jmeno == "kamnar_modul_reset_cas_modulu_timestamp_seconds")
+            m.casresetu = cele;
+        else if (jmeno == "kamnar_modul_hlidac")
+            m.hlidac = static_cast<int>(cele);
     }
     return p;
 }
@@ -121,21 +146,11 @@ std::string tabulka(const prehled &p, std::time_t ted) {
         std::string paket = "nikdy";
         if (m.poslednipaket)
             paket = "pred " + std::to_string(std::max(0LL, ted - *m.poslednipaket)) + " s";
-        const char *hodiny = !m.souhlasi ? "-" : *m.souhlasi ? "souhlasi" : "nesouhlasi";
-        const char *reset = m.pricina ? slovacosestalo(*m.pricina) : nullptr;
-        std::string pricina = reset ? reset : m.pricina ? std::to_string(*m.pricina) : "-";
         pripisf(text, "   %02d  %-15s  %-8s  %-14s  %5s  %6s  %-10s  %s\n", c, m.adresa.c_str(),
                 m.odpovida ? "ano" : "NE", paket.c_str(), cislo(m.tmr1).c_str(),
-                cislo(m.defpr1).c_str(), hodiny, pricina.c_str());
+                cislo(m.defpr1).c_str(), texthodin(m), textresetu(m).c_str());
     }
-    std::string zpozdeni;
-    if (p.zpozdeni)
-        pripisf(zpozdeni, "%.3f ms", *p.zpozdeni * 1000);
-    pripisf(text, "%s %s, paketu od modulu %lld, z cizich adres %lld, zpozdeni cyklu %s\n",
-            p.bezi ? "kamnar bezi od" : "kamnar skoncil, bezel od",
-            p.start ? cas(*p.start).c_str() : "-", p.odmodulu, p.odcizich,
-            p.zpozdeni ? zpozdeni.c_str() : "-");
-    return text;
+    return text + radekdemona(p) + "\n";
 }
 
 int vysledek(const prehled &p) {
