@@ -73,7 +73,8 @@ std::string paket(const prehledmodulu &m, long long ted) {
 
 std::string reset(const prehledmodulu &m) {
     std::string t = html(textresetu(m));
-    if (m.casresetu)
+    // A module that had not been given the time yet reports 0.
+    if (m.casresetu && *m.casresetu > 0)
         pripisf(t, ", cas modulu %s", mistnicas(*m.casresetu).c_str());
     return t;
 }
