@@ -2,10 +2,12 @@
 
 #include "notify.hpp"
 
+#include <fcntl.h>
 #include <map>
 #include <microhttpd.h>
 #include <mutex>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -14,11 +16,11 @@ obsah zverejneno;
 
 MHD_Daemon *server = nullptr;
 
-// The open connections: their sockets and when they began, in ms of the
-// monotonic clock. The library's thread adds and removes them, the main
-// thread cuts off old ones. The library reports a connection's end in the
-// same turn in which it closes its socket, before it accepts another one:
-// the number of a socket in this table is never another connection's.
+// The open connections: a duplicate of each one's socket and when it began,
+// in ms of the monotonic clock. The library's thread adds and removes them,
+// the main thread cuts off old ones. The duplicate keeps the socket for this
+// table until the library reports the connection's end, whenever the
+// library closes its own descriptor: the table never names another socket.
 struct spojeni {
     int fd;
     std::int64_t od;
@@ -30,11 +32,18 @@ std::map<const MHD_Connection *, spojeni> otevrena;
 void oznameni(void *, MHD_Connection *c, void **, MHD_ConnectionNotificationCode co) {
     std::lock_guard<std::mutex> z(zamekspojeni);
     if (co != MHD_CONNECTION_NOTIFY_STARTED) {
-        otevrena.erase(c);
+        if (auto i = otevrena.find(c); i != otevrena.end()) {
+            close(i->second.fd);
+            otevrena.erase(i);
+        }
         return;
     }
-    if (const MHD_ConnectionInfo *i = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD))
-        otevrena[c] = spojeni{i->connect_fd, monotonnims()};
+    // Without a descriptor to spare the connection is bounded by its idle
+    // time alone.
+    const MHD_ConnectionInfo *i = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
+    int fd = i ? fcntl(i->connect_fd, F_DUPFD_CLOEXEC, 0) : -1;
+    if (fd >= 0)
+        otevrena[c] = spojeni{fd, monotonnims()};
 }
 
 constexpr char nenalezeno[] = "Takova stranka tu neni\n";
