@@ -1,10 +1,10 @@
 # Debian packages, made by CPack: `cmake --build build --target package`.
 #
 # Each build makes one package from its own programs: the PC build (amd64)
-# the package kamnar with the daemon, overkal, unitkick and casy, their manual
-# pages, the service unit, the log rotation rule and the configuration; the
-# ARM build (armhf) the package kamnar-board with the eight device clients
-# and vlakna. The PC build also compiles the board's programs for its tests,
+# the package kamnar with the daemon, overkal, unitkick, casy, kamnarstav
+# and kamnarweb, their manual pages, the service units, the log rotation rule,
+# the configuration and the alerting rules; the ARM build (armhf) the package
+# kamnar-board with the eight device clients and vlakna. The PC build also compiles the board's programs for its tests,
 # but only the component of its own machine goes into its package. The
 # simulators in tools/ have no install rule and are in no package.
 
@@ -71,7 +71,10 @@ writes everything to its event log /var/log/kamnar.log.
 
 The package holds the daemon with its systemd service unit, log rotation
 rule and configuration /etc/kamnar/kamnar.conf, the calendar checker
-overkal, the module reset tool unitkick and the local-time probe casy.")
+overkal, the module reset tool unitkick, the local-time probe casy, the
+table of the modules kamnarstav, and kamnarweb: a read-only web page of the
+modules with its own service, enabled, on 127.0.0.1 port 8150. Alerting
+rules for Prometheus are in /usr/share/kamnar.")
 set(CPACK_DEBIAN_PC_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/packaging/conffiles
   ${PROJECT_SOURCE_DIR}/packaging/postinst

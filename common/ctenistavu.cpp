@@ -38,6 +38,7 @@ void demona(prehled &p, rodina r, double hodnota) {
     switch (r) {
     case rodina::bezi:
         p.bezi = cele != 0;
+        p.hlasibeh = true;
         break;
     case rodina::start:
         p.start = cele;
@@ -87,6 +88,12 @@ void modulu(prehledmodulu &m, rodina r, const std::string &stitky, double hodnot
         break;
     case rodina::pricina:
         m.pricina = static_cast<int>(cele);
+        break;
+    case rodina::casresetu:
+        m.casresetu = cele;
+        break;
+    case rodina::hlidac:
+        m.hlidac = static_cast<int>(cele);
         break;
     default:
         break;

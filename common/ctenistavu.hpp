@@ -13,12 +13,15 @@ struct prehledmodulu {
     std::optional<long long> poslednipaket; // Unix time
     std::optional<long long> tmr1;          // the newest reading
     std::optional<long long> defpr1;
-    std::optional<bool> souhlasi; // clock agrees with the PC
-    std::optional<int> pricina;   // last reported reset cause
+    std::optional<bool> souhlasi;       // clock agrees with the PC
+    std::optional<int> pricina;         // last reported reset cause
+    std::optional<long long> casresetu; // the module's time it reported with that cause
+    std::optional<int> hlidac;          // reply watchdog, 10 after each of its datagrams
 };
 
 struct prehled {
     bool bezi = true;                    // false: the daemon wrote the file as it stopped
+    bool hlasibeh = false;               // the text holds the kamnar_bezi sample
     std::map<int, prehledmodulu> moduly; // by module number
     std::optional<long long> start;      // Unix time
     long long odmodulu = 0, odcizich = 0;

@@ -1,6 +1,7 @@
 #include "notify.hpp"
 
 #include "hodiny.hpp"
+#include "oznameni.hpp"
 #include "tables.hpp"
 
 #include <arpa/inet.h>
@@ -32,15 +33,7 @@ std::int64_t poslednipes = 0;     // when WATCHDOG=1 was last sent
 std::int64_t poslednicyklus = -1; // the sender's heartbeat of the last status line
 
 void posli(const std::string &zprava) {
-    if (soketspravce < 0)
-        return;
-    // The manager may be gone or busy: a lost message changes nothing here,
-    // and the main thread never waits for it (a manager that reads none lets
-    // ten messages wait in its socket, then would hold the sender).
-    while (sendto(soketspravce, zprava.data(), zprava.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
-                  reinterpret_cast<const sockaddr *>(&spravce.adresa), spravce.delka) < 0 &&
-           errno == EINTR) {
-    }
+    oznam(soketspravce, spravce, zprava);
 }
 
 std::string radekstavu() {
@@ -55,24 +48,6 @@ std::string radekstavu() {
 }
 
 } // namespace
-
-std::optional<adresaspravce> adresaoznameni(const char *jmeno) {
-    if (!jmeno || (jmeno[0] != '/' && jmeno[0] != '@'))
-        return std::nullopt;
-    adresaspravce a{};
-    a.adresa.sun_family = AF_UNIX;
-    std::size_t delka = std::strlen(jmeno);
-    // A path needs its terminating zero; an abstract name has none and
-    // begins with a zero byte instead of the '@'.
-    if (delka < 2 || delka + (jmeno[0] == '/') > sizeof a.adresa.sun_path)
-        return std::nullopt;
-    std::memcpy(a.adresa.sun_path, jmeno, delka);
-    if (jmeno[0] == '@')
-        a.adresa.sun_path[0] = '\0';
-    a.delka =
-        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + delka + (jmeno[0] == '/' ? 1 : 0));
-    return a;
-}
 
 std::int64_t intervalhlidace(const char *usec, const char *pid, pid_t ja) {
     if (!usec || !*usec)
@@ -129,7 +104,7 @@ void hlaspripraven() {
     if (!a)
         return;
     spravce = *a;
-    soketspravce = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    soketspravce = soketoznameni();
     hlidacus = intervalhlidace(std::getenv("WATCHDOG_USEC"), std::getenv("WATCHDOG_PID"), getpid());
     poslednicyklus = tepvysilani;
     posli("READY=1\n" + radekstavu());

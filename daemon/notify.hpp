@@ -1,19 +1,14 @@
-// Messages to the service manager that started the daemon (systemd's
-// notification protocol): readiness, the stop, a one-line status of the
-// modules and the watchdog's heartbeat. Each message is one datagram of text
-// on the Unix socket named in $NOTIFY_SOCKET; without that variable nothing is
-// sent and nothing else changes. The protocol is written here instead of
-// linking libsystemd for it: the daemon needs only the C and C++ runtimes.
+// The daemon's messages to the service manager that started it (the
+// protocol in common/oznameni): readiness, the stop, a one-line status of
+// the modules and the watchdog's heartbeat. Without $NOTIFY_SOCKET nothing
+// is sent and nothing else changes.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
-#include <sys/socket.h>
 #include <sys/types.h>
-#include <sys/un.h>
 
 // Heartbeats of the two workers, in milliseconds of the monotonic clock. The
 // time sender stores its own after each finished cycle, the receiver before
@@ -21,14 +16,6 @@
 extern std::atomic<std::int64_t> tepvysilani;
 extern std::atomic<std::int64_t> tepprijmu;
 static_assert(std::atomic<std::int64_t>::is_always_lock_free);
-
-// The address of $NOTIFY_SOCKET: an absolute path, or a name in the abstract
-// namespace written with a leading '@'. Nothing for any other text.
-struct adresaspravce {
-    sockaddr_un adresa;
-    socklen_t delka;
-};
-std::optional<adresaspravce> adresaoznameni(const char *jmeno);
 
 // The watchdog interval in microseconds that $WATCHDOG_USEC asks for, or 0:
 // no watchdog, also when $WATCHDOG_PID names another process.

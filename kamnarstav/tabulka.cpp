@@ -7,7 +7,13 @@
 
 namespace {
 
-std::string cas(long long t) {
+std::string cislo(const std::optional<long long> &n) {
+    return n ? std::to_string(*n) : "-";
+}
+
+} // namespace
+
+std::string mistnicas(long long t) {
     std::time_t tt = static_cast<std::time_t>(t);
     std::tm m{};
     localtime_r(&tt, &m);
@@ -17,11 +23,33 @@ std::string cas(long long t) {
     return text;
 }
 
-std::string cislo(const std::optional<long long> &n) {
-    return n ? std::to_string(*n) : "-";
+const char *texthodin(const prehledmodulu &m) {
+    return !m.souhlasi ? "-" : *m.souhlasi ? "souhlasi" : "nesouhlasi";
 }
 
-} // namespace
+std::string textresetu(const prehledmodulu &m) {
+    const char *reset = m.pricina ? slovacosestalo(*m.pricina) : nullptr;
+    return reset ? reset : m.pricina ? std::to_string(*m.pricina) : "-";
+}
+
+std::string radekdemona(const prehled &p) {
+    std::string text, zpozdeni;
+    if (p.zpozdeni)
+        pripisf(zpozdeni, "%.3f ms", *p.zpozdeni * 1000);
+    pripisf(text, "%s %s, paketu od modulu %lld, z cizich adres %lld, zpozdeni cyklu %s",
+            p.bezi ? "kamnar bezi od" : "kamnar skoncil, bezel od",
+            p.start ? mistnicas(*p.start).c_str() : "-", p.odmodulu, p.odcizich,
+            p.zpozdeni ? zpozdeni.c_str() : "-");
+    return text;
+}
+
+std::string radeklogu(const prehled &p) {
+    std::string text;
+    if (p.lognezapsano >= 1 || p.logztraceno > 0)
+        pripisf(text, "log se nezapisuje %.0f s, ceka %lld zaznamu, ztraceno %lld zaznamu",
+                p.lognezapsano, p.logceka, p.logztraceno);
+    return text;
+}
 
 std::string tabulka(const prehled &p, std::time_t ted) {
     std::string text;
@@ -34,25 +62,13 @@ std::string tabulka(const prehled &p, std::time_t ted) {
         std::string paket = "nikdy";
         if (m.poslednipaket)
             paket = "pred " + std::to_string(std::max(0LL, ted - *m.poslednipaket)) + " s";
-        const char *hodiny = !m.souhlasi ? "-" : *m.souhlasi ? "souhlasi" : "nesouhlasi";
-        const char *reset = m.pricina ? slovacosestalo(*m.pricina) : nullptr;
-        std::string pricina = reset ? reset : m.pricina ? std::to_string(*m.pricina) : "-";
         pripisf(text, "   %02d  %-15s  %-8s  %-14s  %5s  %6s  %-10s  %s\n", c, m.adresa.c_str(),
                 m.odpovida ? "ano" : "NE", paket.c_str(), cislo(m.tmr1).c_str(),
-                cislo(m.defpr1).c_str(), hodiny, pricina.c_str());
+                cislo(m.defpr1).c_str(), texthodin(m), textresetu(m).c_str());
     }
-    std::string zpozdeni;
-    if (p.zpozdeni)
-        pripisf(zpozdeni, "%.3f ms", *p.zpozdeni * 1000);
-    pripisf(text, "%s %s, paketu od modulu %lld, z cizich adres %lld, zpozdeni cyklu %s\n",
-            p.bezi ? "kamnar bezi od" : "kamnar skoncil, bezel od",
-            p.start ? cas(*p.start).c_str() : "-", p.odmodulu, p.odcizich,
-            p.zpozdeni ? zpozdeni.c_str() : "-");
-    // A log whose disk has not answered for a second or more, or has lost
-    // entries.
-    if (p.lognezapsano >= 1 || p.logztraceno > 0)
-        pripisf(text, "log se nezapisuje %.0f s, ceka %lld zaznamu, ztraceno %lld zaznamu\n",
-                p.lognezapsano, p.logceka, p.logztraceno);
+    text += radekdemona(p) + "\n";
+    if (std::string log = radeklogu(p); !log.empty())
+        text += log + "\n";
     return text;
 }
 

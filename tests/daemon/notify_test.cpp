@@ -3,6 +3,7 @@
 #include "daemonfixture.hpp"
 #include "harness.hpp"
 #include "notify.hpp"
+#include "oznameni.hpp"
 
 #include <arpa/inet.h>
 #include <csignal>

@@ -1,0 +1,84 @@
+// Any bytes as the state file that kamnarweb reads, recorded in its history
+// over a day and made into its page. Whatever the file holds, the page stays
+// within nejvetsistranka, holds one module's rows per module the file names
+// (none when it is not the daemon's), and nothing of the file reaches it but
+// as text: every '<' opens one of the page's own elements, every '&' is one of
+// the entities the escaping writes, and the quotes of every tag pair up.
+#include "cteni.hpp"
+#include "historie.hpp"
+#include "spolecne.hpp"
+#include "rodiny.hpp"
+#include "stranka.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <string>
+
+namespace {
+
+std::size_t kolikrat(const std::string &t, const std::string &co) {
+    std::size_t n = 0;
+    for (std::size_t i = t.find(co); i != std::string::npos; i = t.find(co, i + 1))
+        ++n;
+    return n;
+}
+
+bool jenznacky(const std::string &t) {
+    static const std::set<std::string> prvky = {
+        "!DOCTYPE", "html",  "head", "meta", "title", "style", "body", "h1",  "p",   "table",
+        "thead",    "tbody", "tr",   "th",   "td",    "svg",   "rect", "div", "span"};
+    static const char *const entity[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&#39;"};
+    for (std::size_t i = t.find_first_of("<&"); i != std::string::npos;
+         i = t.find_first_of("<&", i + 1)) {
+        if (t[i] == '&') {
+            if (std::none_of(std::begin(entity), std::end(entity),
+                             [&](const char *e) { return t.compare(i, std::strlen(e), e) == 0; }))
+                return false;
+            continue;
+        }
+        std::size_t konec = t.find('>', i);
+        if (konec == std::string::npos)
+            return false;
+        std::size_t od = i + 1 + (t[i + 1] == '/');
+        std::string jmeno = t.substr(od, t.find_first_of(" />", od) - od);
+        if (!prvky.contains(jmeno) || std::count(t.begin() + static_cast<long>(i),
+                                                 t.begin() + static_cast<long>(konec), '"') %
+                                              2 !=
+                                          0)
+            return false;
+        i = konec;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    pripravfuzz();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const std::string soubor(reinterpret_cast<const char *>(data), size);
+    const long long ted = 1796630410;
+    // A leading control byte other than a line end ages the file by 4 s per
+    // its value, up to two minutes and more: fresh, then stale.
+    const long long stari = size && data[0] < 0x20 && data[0] != '\n' ? data[0] * 4 : 0;
+    historie h;
+    snimek s;
+    for (long long k : {0LL, 61LL, 3600LL, 86400LL + 7}) {
+        s = posud(soubor, ted + k - stari, ted + k);
+        zaznamenej(h, s, ted + k);
+    }
+    const std::string t = stranka(s, h, cestastavu);
+
+    INVARIANT(t.size() <= nejvetsistranka);
+    INVARIANT(t.starts_with("<!DOCTYPE html>\n") && t.ends_with("</html>\n"));
+    INVARIANT(kolikrat(t, "<tbody id=\"modul-") == (matabulku(s) ? s.p.moduly.size() : 0));
+    INVARIANT(jenznacky(t));
+    for (const auto &[c, pas] : h.moduly)
+        INVARIANT(s.p.moduly.contains(c) && pas.adresa == s.p.moduly.at(c).adresa);
+    return 0;
+}

@@ -1,0 +1,149 @@
+// kamnarweb: the house at a glance in a browser. Reads the daemon's state
+// file /run/kamnar/kamnar.prom every 2 s and serves, read-only, the page of
+// the modules at / and the file as it is at /metrics (for Prometheus).
+//   kamnarweb [ADDRESS [PORT]]      (default 127.0.0.1 8150)
+// Runs until SIGTERM or SIGINT. Exit status 0 after such a stop, 1 for wrong
+// arguments, 2 when it cannot listen.
+#include "cteni.hpp"
+#include "historie.hpp"
+#include "http.hpp"
+#include "oznameni.hpp"
+#include "rodiny.hpp"
+#include "stranka.hpp"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int obdobi = 2; // s between two readings of the file
+
+historie pamet;
+
+// Reads the file, records it and makes the new bodies public.
+void obnov() {
+    long long ted = std::time(nullptr);
+    snimek s = nactistav(cestastavu, ted);
+    zaznamenej(pamet, s, ted);
+    obsah o;
+    o.stranka = std::make_shared<const std::string>(stranka(s, pamet, cestastavu));
+    // A stale file is not served as it is: Prometheus would take the values
+    // of a daemon that is gone for current ones.
+    if (s.stav == stavsouboru::bezi || s.stav == stavsouboru::skoncil) {
+        o.metriky = std::make_shared<const std::string>(std::move(s.text));
+        o.kodmetrik = 200;
+    } else {
+        o.metriky = std::make_shared<const std::string>(zprava(s, cestastavu) + "\n");
+    }
+    zverejni(std::move(o));
+}
+
+// A message to the service manager, when there is one.
+void hlas(const char *zprava) {
+    std::optional<adresaspravce> a = adresaoznameni(std::getenv("NOTIFY_SOCKET"));
+    if (!a)
+        return;
+    int s = soketoznameni();
+    oznam(s, *a, zprava);
+    if (s >= 0)
+        close(s);
+}
+
+// The listening socket on the address and port, or -1 with errno.
+int naslouchej(const sockaddr_storage &adresa, socklen_t delka) {
+    int s = socket(adresa.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (s < 0)
+        return -1;
+    int ano = 1;
+    if (setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &ano, sizeof ano) != 0 ||
+        bind(s, reinterpret_cast<const sockaddr *>(&adresa), delka) != 0 ||
+        listen(s, static_cast<int>(nejvicespojeni)) != 0) {
+        int chyba = errno;
+        close(s);
+        errno = chyba;
+        return -1;
+    }
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc > 3) {
+        std::printf("Pouziti: kamnarweb [adresa [port]] - bez nich 127.0.0.1 8150\n");
+        return 1;
+    }
+    const char *textadresy = argc > 1 ? argv[1] : "127.0.0.1";
+    const char *textportu = argc > 2 ? argv[2] : "8150";
+    char *konec = nullptr;
+    errno = 0;
+    unsigned long port = std::strtoul(textportu, &konec, 10);
+    if (*textportu < '0' || *textportu > '9' || *konec != '\0' || errno != 0 || port < 1 ||
+        port > 65535) {
+        std::printf("Port %s neni cislo od 1 do 65535 - koncim\n", textportu);
+        return 1;
+    }
+    sockaddr_storage adresa{};
+    socklen_t delka = 0;
+    auto *v4 = reinterpret_cast<sockaddr_in *>(&adresa);
+    auto *v6 = reinterpret_cast<sockaddr_in6 *>(&adresa);
+    if (inet_pton(AF_INET, textadresy, &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(static_cast<std::uint16_t>(port));
+        delka = sizeof *v4;
+    } else if (inet_pton(AF_INET6, textadresy, &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(static_cast<std::uint16_t>(port));
+        delka = sizeof *v6;
+    } else {
+        std::printf("Adresa %s neni IP adresa - koncim\n", textadresy);
+        return 1;
+    }
+
+    // The library's thread inherits the mask: the signals come to the wait
+    // below alone.
+    sigset_t signaly;
+    sigemptyset(&signaly);
+    sigaddset(&signaly, SIGINT);
+    sigaddset(&signaly, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signaly, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    obnov();
+    int naslouchani = naslouchej(adresa, delka);
+    if (naslouchani < 0) {
+        std::printf("Nelze poslouchat na %s port %s - chyba cislo %d - koncim\n", textadresy,
+                    textportu, errno);
+        return 2;
+    }
+    if (!spustserver(naslouchani)) {
+        std::printf("Server HTTP se nepodarilo spustit - koncim\n");
+        return 2;
+    }
+    std::printf("kamnarweb posloucha na %s port %s, stav cte ze souboru %s\n", textadresy,
+                textportu, cestastavu);
+    std::fflush(stdout);
+    hlas("READY=1");
+
+    for (;;) {
+        timespec cekej{obdobi, 0};
+        int signal = sigtimedwait(&signaly, nullptr, &cekej);
+        if (signal == SIGINT || signal == SIGTERM)
+            break;
+        hlidejspojeni();
+        obnov();
+    }
+    hlas("STOPPING=1");
+    zastavserver();
+    std::printf("kamnarweb skoncil\n");
+    return 0;
+}
