@@ -59,7 +59,7 @@ TEST(Limit, PreemptionModelFromDebugfsElseFromTheVersion) {
         EXPECT_EQ(preempce(p.debugfs, p.verze), p.model) << p.debugfs << "|" << p.verze;
 }
 
-TEST(StateFile, ValueOfAnUnlabelledSample) {
+TEST(Capacity, CountFromTheStateFileIsAnUnlabelledSample) {
     const std::string stav = "# HELP kamnar_bezi 1 dokud kamnar bezi\n# TYPE kamnar_bezi gauge\n"
                              "kamnar_bezi 0\n"
                              "kamnar_pakety_od_modulu_total 7340032\n"
