@@ -98,6 +98,41 @@ long hledejkapacitu(const std::function<bool(long)> &kratce,
 
 namespace {
 
+// x5.0 of the ten seconds that hold the instant: the time sender is then
+// halfway through its wait.
+double vpuli(double t) {
+    return std::floor(t / 10) * 10 + 5;
+}
+
+} // namespace
+
+plansoaku naplanuj(double zacatek, double delka) {
+    plansoaku p{
+        zacatek, vpuli(zacatek + delka), zacatek + std::min(300.0, delka / 2), {}, {}, {}, {}, {}};
+    const double posledni = p.konec - 30;
+    for (int i = 0; i < 3; ++i) {
+        double od = zacatek + delka / 5, dokdy = od + 120 + 30 * i;
+        if (dokdy < posledni)
+            p.ticha.push_back({tichamoduly[i], od, dokdy});
+    }
+    for (double t = zacatek + 120; t < posledni; t += 600)
+        p.kopance.push_back(t);
+    // The first flood ends within the warm-up: the buffers that only a flood
+    // fills are then in VmRSS before it is judged, and the later floods show
+    // whether a flood leaves anything behind.
+    for (double t = std::min(zacatek + 210, p.zahrati - zaplavadelka - 40);
+         t + zaplavadelka < posledni; t += 900)
+        p.zaplavy.push_back(t);
+    for (double t = zacatek + 45; t < posledni; t += 97)
+        if (std::none_of(p.zaplavy.begin(), p.zaplavy.end(),
+                         [t](double z) { return t > z - 5 && t < z + zaplavadelka + 30; }))
+            p.cizinci.push_back(t);
+    p.kroky = {{vpuli(zacatek + 0.4 * delka), -3600}, {vpuli(zacatek + 0.6 * delka), 3600}};
+    return p;
+}
+
+namespace {
+
 long posunv(const std::vector<krok> &kroky, double kdy) {
     long posun = 0;
     for (const krok &k : kroky)

@@ -53,19 +53,47 @@ long hledejkapacitu(const std::function<bool(long)> &kratce,
 
 // --- The soak.
 
+// A step of the daemon's clock, as the preloaded posunhodin makes it: from
+// the real instant `od` on, the clock reads `posun` seconds more.
+struct krok {
+    double od;
+    long posun;
+};
+
+inline constexpr int resetovany = 7;              // the module reset with unitkick
+inline constexpr int tichamoduly[] = {3, 13, 23}; // the modules that fall silent
+inline constexpr double zaplavadelka = 20;        // seconds of a flood
+
+// What happens when in a soak, in real instants (seconds since 1970).
+struct plansoaku {
+    double zacatek, konec; // the daemon's start; SIGINT, at x5.0 of a ten
+    double zahrati;        // from here on its resources must stay flat
+    struct ticho {
+        int modul;
+        double od, dokdy;
+    };
+    std::vector<ticho> ticha;    // each module of tichamoduly silent once
+    std::vector<double> kopance; // unitkick for module `resetovany`
+    std::vector<double> cizinci; // a datagram of the stranger
+    std::vector<double> zaplavy; // the start of a flood
+    std::vector<krok> kroky;     // the daemon's clock back an hour, then forward
+};
+// The plan of a soak of `delka` seconds from `zacatek`: the warm-up is the
+// first five minutes, or the first half of a shorter run; the silences last
+// two to three minutes from a fifth of the run on; unitkick from 2 min on
+// every ten minutes; a flood every quarter of an hour, the first ending
+// within the warm-up; a stranger about every 97 s but never in or just
+// after a flood (the two share the strangers' budget of log entries); the
+// clock steps at x5.0 of a ten, at two and three fifths of the run. Nothing
+// starts in the last 30 s, so that all of it is seen before the stop.
+plansoaku naplanuj(double zacatek, double delka);
+
 // A time command as a stand-in module received it: its slot, the real
 // instant of its arrival (kernel time stamp, seconds) and its time field.
 struct prijaty {
     int modul;
     double kdy;
     std::uint32_t cas;
-};
-
-// A step of the daemon's clock, as the preloaded posunhodin makes it: from
-// the real instant `od` on, the clock reads `posun` seconds more.
-struct krok {
-    double od;
-    long posun;
 };
 
 // How the commands kept their marks. Every module must have one command in

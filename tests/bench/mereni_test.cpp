@@ -2,6 +2,7 @@
 #include "benchlib.hpp"
 #include "mereni.hpp"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -171,6 +172,49 @@ TEST(Soak, CommandsOffTheirMarkMissingOrTwiceAreCounted) {
         EXPECT_EQ(v.chybi, p.chybi) << p.co;
         EXPECT_EQ(v.navic, p.navic) << p.co;
         EXPECT_EQ(v.mimo, p.mimo) << p.co;
+    }
+}
+
+// What the soak's checks rest on: every kind of event in the 5-minute run of
+// scripts/test; silences of more than eleven send periods, so that the
+// daemon's report of each is certain; nothing in the last 30 s; no stranger
+// in or just after a flood; the first flood over before the warm-up ends;
+// the clock stepped halfway through the time sender's wait.
+TEST(Soak, PlanHoldsEveryEventWhereTheChecksCanSeeIt) {
+    struct pripad {
+        double delka;
+        std::size_t kopancu, zaplav;
+    };
+    for (const pripad &p : {pripad{300, 1, 1}, pripad{360, 1, 1}, pripad{3600, 6, 4}}) {
+        SCOPED_TRACE(p.delka);
+        const double zacatek = 1700000003.7;
+        plansoaku plan = naplanuj(zacatek, p.delka);
+        EXPECT_NEAR(plan.konec, zacatek + p.delka, 5);
+        EXPECT_EQ(std::fmod(plan.konec, 10), 5);
+        EXPECT_EQ(plan.zahrati, zacatek + std::min(300.0, p.delka / 2));
+        ASSERT_EQ(plan.ticha.size(), 3u);
+        for (const auto &t : plan.ticha) {
+            EXPECT_GT(t.dokdy - t.od, 115);
+            EXPECT_NE(t.modul, resetovany);
+            EXPECT_LE(t.dokdy, plan.konec - 30);
+        }
+        EXPECT_EQ(plan.kopance.size(), p.kopancu);
+        ASSERT_EQ(plan.zaplavy.size(), p.zaplav);
+        EXPECT_LE(plan.zaplavy[0] + zaplavadelka, plan.zahrati);
+        EXPECT_LE(plan.zaplavy.back() + zaplavadelka, plan.konec - 30);
+        EXPECT_GE(plan.cizinci.size(), 2u);
+        for (double c : plan.cizinci) {
+            EXPECT_LE(c, plan.konec - 30);
+            for (double z : plan.zaplavy)
+                EXPECT_FALSE(c > z - 5 && c < z + zaplavadelka + 30) << c << " near " << z;
+        }
+        ASSERT_EQ(plan.kroky.size(), 2u);
+        EXPECT_EQ(plan.kroky[0].posun + plan.kroky[1].posun, 0);
+        for (const krok &k : plan.kroky) {
+            EXPECT_EQ(std::fmod(k.od, 10), 5);
+            EXPECT_GT(k.od, zacatek + 60);
+            EXPECT_LE(k.od, plan.konec - 30);
+        }
     }
 }
 
