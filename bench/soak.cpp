@@ -6,7 +6,8 @@
 //   - three modules fall silent for two to three minutes and come back;
 //   - one module is reset with unitkick every ten minutes;
 //   - a stranger (127.0.0.200) sends a datagram now and then;
-//   - every quarter of an hour two strangers flood the daemon for 20 s;
+//   - every quarter of an hour two strangers flood the daemon for 20 s (the
+//     first flood ends within the warm-up: see bench::naplanuj);
 //   - the console is a pipe that nobody reads;
 //   - the daemon's clock is stepped back by an hour, later forward by one
 //     (the preloaded posunhodin; the machine's clock stays as it is).
