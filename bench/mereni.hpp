@@ -127,6 +127,7 @@ struct vzorek {
     double kdy; // seconds since the start
     long rss;   // VmRSS, KiB
     long deskriptory, vlakna;
+    long anon = 0; // of VmRSS the anonymous memory (RssAnon), KiB
 };
 // How far each grew over the samples from `od` on: the highest of them less
 // the first of them; zeros without a sample.

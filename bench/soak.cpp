@@ -247,7 +247,7 @@ sledovani beh(soak &s, pid_t demon) {
         }
         if (t >= pristivzorek) {
             v.vzorky.push_back({t - s.p.zacatek, zestatusu(demon, "VmRSS:"), deskriptory(demon),
-                                zestatusu(demon, "Threads:")});
+                                zestatusu(demon, "Threads:"), zestatusu(demon, "RssAnon:")});
             pristivzorek += 10;
         }
         if (t >= pristihlaseni) {
@@ -413,8 +413,9 @@ int main(int argc, char **argv) {
                        n.deskriptory == 0 && n.vlakna == 0;
     if (!rovne)
         for (const bench::vzorek &z : v.vzorky)
-            std::printf("info soak: at %.0f s VmRSS %ld KiB, %ld descriptors, %ld threads\n", z.kdy,
-                        z.rss, z.deskriptory, z.vlakna);
+            std::printf("info soak: at %.0f s VmRSS %ld KiB (%ld anonymous), %ld descriptors, "
+                        "%ld threads\n",
+                        z.kdy, z.rss, z.anon, z.deskriptory, z.vlakna);
     bench::goal("soak-flat", rovne,
                 bench::format("VmRSS +%ld KiB, descriptors +%ld, threads +%ld after %.0f s "
                               "(VmRSS %ld KiB at the end)",
