@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdarg>
@@ -19,12 +20,17 @@ namespace {
 // Text waiting for the writer: the bursts of a datagram flood fit, a console
 // that stops reading costs at most this much memory.
 constexpr std::size_t nejvicecekajiciho = 1 << 20;
+// A console that has taken nothing for this long is not read at all (a pipe
+// nobody reads, a terminal held for good): what waits for it is dropped, and
+// nothing waits until it takes text again, so that it holds no memory.
+constexpr std::chrono::seconds nectenakonzole{10};
 
 struct fronta {
     zamekpi zamek;
     std::condition_variable_any prace, hotovo;
     std::string cekajici;
     bool pise = false;
+    std::chrono::steady_clock::time_point piseod; // when the writer took its text
 };
 
 // Made once and never destroyed: the writer may still be inside a write
@@ -40,6 +46,7 @@ void *pisar(void *) {
             konz->prace.wait(z, [] { return !konz->cekajici.empty(); });
             pisu.swap(konz->cekajici);
             konz->pise = true;
+            konz->piseod = std::chrono::steady_clock::now();
         }
         zapisvse(STDOUT_FILENO, pisu); // closed or full: the text is dropped
         pisu.clear();
@@ -60,6 +67,10 @@ void konzole(std::string_view text) {
     }
     {
         std::lock_guard z(konz->zamek);
+        if (konz->pise && std::chrono::steady_clock::now() - konz->piseod > nectenakonzole) {
+            std::string().swap(konz->cekajici); // its memory back
+            return;
+        }
         if (konz->cekajici.size() + text.size() > nejvicecekajiciho)
             return;
         konz->cekajici.append(text);

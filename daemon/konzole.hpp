@@ -5,7 +5,9 @@
 // queue their text, and the writer thread alone writes it: standard output
 // that blocks (a pipe nobody reads, a terminal held with Ctrl-S, a stalled
 // journal), that is gone (SIGPIPE is ignored) or full never holds a worker.
-// What does not fit the queue is dropped, a whole text of one call at a time.
+// What does not fit the queue is dropped, a whole text of one call at a time;
+// a console that takes nothing for 10 s gets nothing queued until it takes
+// text again.
 #pragma once
 
 #include <chrono>
