@@ -19,6 +19,7 @@ class RunningDaemon : public ::testing::Test {
     harness::options opt;
     harness::process daemon;
     std::vector<int> socks;
+    std::vector<harness::process> helpers; // other programs of the test, killed after it
 
     void SetUp() override {
         work = harness::sandbox();
@@ -30,12 +31,29 @@ class RunningDaemon : public ::testing::Test {
     void TearDown() override {
         if (daemon.pid > 0)
             harness::finish(daemon, SIGKILL);
+        for (harness::process &p : helpers)
+            if (p.pid > 0)
+                harness::finish(p, SIGKILL);
         for (int s : socks)
             close(s);
     }
     void configure(const std::string &text) { harness::writefile(work + "/kamnar.conf", text); }
     // Starts the daemon in the background (as `daemon`).
     void launch() { daemon = harness::start({harness::bin("kamnar")}, opt); }
+    // A house of three simulated modules, the one in the middle silent
+    // (127.0.0.2 and .4 answer, .3 does not), and the daemon over it, given
+    // 20 s for its stop.
+    void launchhouse() {
+        configure("[127.0.0.2]\n0 a.ics\n[127.0.0.3]\n1 a.ics\n[127.0.0.4]\n2 a.ics\n");
+        for (std::string a : {"127.0.0.2", "127.0.0.3", "127.0.0.4"}) {
+            std::vector<std::string> argv{harness::bin("simmodul"), a, "--quiet"};
+            if (a == "127.0.0.3")
+                argv.push_back("--silent");
+            helpers.push_back(harness::start(argv));
+        }
+        opt.timeout = std::chrono::seconds(20);
+        launch();
+    }
     // Runs the daemon to its end.
     harness::result runkamnar() { return harness::run({harness::bin("kamnar")}, opt); }
     // A stand-in module socket on a loopback address (socks[i] in call order).

@@ -211,14 +211,6 @@ TEST(Kamnarstav, ExitStatusSaysWhetherEveryModuleAnswersAndTheDaemonRuns) {
 
 class StateFile : public RunningDaemon {
   protected:
-    std::vector<harness::process> others;
-
-    void TearDown() override {
-        for (harness::process &p : others)
-            if (p.pid > 0)
-                harness::finish(p, SIGKILL);
-        RunningDaemon::TearDown();
-    }
     void configure(const std::vector<std::string> &modules) {
         std::string conf;
         for (std::size_t i = 0; i < modules.size(); ++i)
@@ -356,14 +348,8 @@ TEST_F(StateFile, PrometheusToolsReadItWhileModulesTalk) {
         GTEST_SKIP() << "no " << exporter << " or " << promtool
                      << ": scripts/prometheus-tools unpacks them";
     mkdir(adresarstavu, 0755);
-    configure({"127.0.0.2", "127.0.0.3", "127.0.0.4"});
-    others.push_back(harness::start({harness::bin("simmodul"), "127.0.0.2", "--quiet"}));
-    others.push_back(
-        harness::start({harness::bin("simmodul"), "127.0.0.3", "--silent", "--quiet"}));
-    others.push_back(harness::start({harness::bin("simmodul"), "127.0.0.4", "--quiet"}));
-    opt.timeout = 20s;
-    launch();
-    others.push_back(harness::start(
+    launchhouse();
+    helpers.push_back(harness::start(
         {exporter, "--collector.disable-defaults", "--collector.textfile",
          "--collector.textfile.directory=/run/kamnar", "--web.listen-address=127.0.0.1:9100"}));
 

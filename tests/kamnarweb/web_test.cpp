@@ -157,7 +157,6 @@ std::string telo(const std::string &odpoved) {
 class Web : public RunningDaemon {
   protected:
     harness::process web;
-    std::vector<harness::process> moduly;
 
     void SetUp() override {
         RunningDaemon::SetUp();
@@ -167,8 +166,6 @@ class Web : public RunningDaemon {
         for (harness::process *p : {&web})
             if (p->pid > 0)
                 harness::finish(*p, SIGKILL);
-        for (harness::process &p : moduly)
-            harness::finish(p, SIGKILL);
         RunningDaemon::TearDown();
     }
     void spustweb(const std::vector<std::string> &argumenty = {}) {
@@ -423,13 +420,7 @@ std::pair<unsigned, unsigned> rozmery(const std::string &png) {
 TEST_F(Web, ChromiumShowsEachModuleItsStripAndTheStoppedDaemon) {
     if (access("/usr/bin/chromium", X_OK) != 0)
         GTEST_SKIP() << "no /usr/bin/chromium: scripts/deps chromium installs it";
-    RunningDaemon::configure("[127.0.0.2]\n0 a.ics\n[127.0.0.3]\n1 a.ics\n[127.0.0.4]\n2 a.ics\n");
-    moduly.push_back(harness::start({harness::bin("simmodul"), "127.0.0.2", "--quiet"}));
-    moduly.push_back(
-        harness::start({harness::bin("simmodul"), "127.0.0.3", "--silent", "--quiet"}));
-    moduly.push_back(harness::start({harness::bin("simmodul"), "127.0.0.4", "--quiet"}));
-    opt.timeout = 20s;
-    launch();
+    launchhouse();
     spustweb();
     // The reset once the module has been given the time.
     ASSERT_TRUE(harness::waitfor([] {
