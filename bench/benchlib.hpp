@@ -3,8 +3,10 @@
 //
 //   figure NAME VALUE UNIT BASELINE   one row of the table ("-" when no baseline)
 //   goal NAME: met VALUE (baseline B) or goal NAME: missed VALUE (baseline B)
+//   goal NAME: info VALUE (baseline B)    a goal that the run cannot judge
 #pragma once
 
+#include "hodiny.hpp"
 #include "pripis.hpp"
 
 #include <algorithm>
@@ -33,9 +35,13 @@ inline void figure(const std::string &name, double value, const char *unit, doub
     std::fflush(stdout);
 }
 
+// `judged` false: the run could not judge it (it says why in an info line).
 inline void goal(const std::string &name, bool met, const std::string &value,
-                 const std::string &baseline) {
-    std::printf("goal %s: %s %s (baseline %s)\n", name.c_str(), met ? "met" : "missed",
+                 const std::string &baseline, bool judged = true) {
+    std::printf("goal %s: %s %s (baseline %s)\n", name.c_str(),
+                !judged ? "info"
+                : met   ? "met"
+                        : "missed",
                 value.c_str(), baseline.c_str());
     std::fflush(stdout);
 }
@@ -49,14 +55,13 @@ __attribute__((format(printf, 1, 2))) inline std::string format(const char *fmt,
     return b;
 }
 
+// The figures' seconds, of the clocks' instants (hodiny.hpp).
 inline double seconds(const std::timespec &t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+    return static_cast<double>(nanosekundy(t)) / miliarda;
 }
 
 inline double now() {
-    std::timespec t{};
-    clock_gettime(CLOCK_REALTIME, &t);
-    return seconds(t);
+    return seconds(ctihodiny(CLOCK_REALTIME));
 }
 
 } // namespace bench

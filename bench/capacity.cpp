@@ -2,8 +2,8 @@
 // daemon takes in for a whole run without losing one. Two mixes: TMR1
 // readings that write no log entry, and DEFPR1 values that write one entry
 // each. Baseline: a bare recvfrom loop on the same port. The count of
-// datagrams the daemon handled is the counter kamnar_pakety_od_modulu_total
-// of its state file (rewritten every second); its console goes to /dev/null.
+// datagrams the daemon handled is the count of datagrams from modules in its
+// state file (read with ctiprehled) (rewritten every second); its console goes to /dev/null.
 //
 // Each search stops once its figure is resolved to an eighth (see
 // bench::hledejkapacitu): the goal asks the daemon for half the bare loop's
@@ -19,9 +19,11 @@
 // bench_capacity --once bare|quiet|logged RATE SECONDS
 //                            (one run at one rate: for profiling the daemon)
 #include "benchlib.hpp"
+#include "ctenistavu.hpp"
 #include "harness.hpp"
 #include "mereni.hpp"
 #include "porty.h"
+#include "rodiny.hpp"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -47,9 +49,8 @@ void fault(const char *what) {
 // The daemon's count of datagrams from modules, from its state file; -1
 // when there is none yet.
 long handledsofar() {
-    auto n = bench::hodnotastavu(harness::readfile("/run/kamnar/kamnar.prom"),
-                                 "kamnar_pakety_od_modulu_total");
-    return n ? static_cast<long>(*n) : -1;
+    const std::string text = harness::readfile(cestastavu);
+    return text.empty() ? -1 : static_cast<long>(ctiprehled(text).odmodulu);
 }
 
 // Sends `rate` datagrams a second for `seconds` from 127.0.0.2, spread evenly
@@ -114,7 +115,7 @@ bool lossless(mix m, long rate, double seconds) {
             fault("the bare loop did not start");
     } else {
         mkdir("/home/kamnar", 0755);
-        mkdir("/run/kamnar", 0755); // where the daemon writes its state file
+        mkdir(adresarstavu, 0755); // where the daemon writes its state file
         harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
         harness::writefile(work + "/kamnar.conf", "[127.0.0.2]\n1 a.ics\n");
         int null = open("/dev/null", O_WRONLY | O_CLOEXEC);

@@ -194,6 +194,39 @@ int zaplava(double sekundy, long rychlost) {
     return odeslano > 0 && odpovida && zastaven ? 0 : 1;
 }
 
+// The full run's traffic for `sekundy`: every 10 ms each module sends its
+// share of the rate, and answers each time command. Returns the datagrams
+// sent; counts each module's commands and the greatest VmRSS seen.
+long plnyprovoz(const std::vector<int> &moduly, demon &d, double sekundy, long rychlost,
+                std::vector<long> &prikazy, long &nejvic) {
+    std::vector<pollfd> cekani;
+    for (int s : moduly)
+        cekani.push_back({s, POLLIN, 0});
+    long odeslano = 0, tik = 0;
+    const auto zacatek = hodiny::now();
+    for (auto pristi = zacatek; hodiny::now() - zacatek < sekundy * 1s;) {
+        if (hodiny::now() >= pristi) {
+            long kolik = rychlost * (tik + 1) / 100 - rychlost * tik / 100;
+            for (int s : moduly)
+                for (long i = 0; i < kolik; ++i)
+                    odeslano += harness::sendquick(s, stav(1, static_cast<int>(i))) ? 1 : 0;
+            ++tik;
+            pristi += 10ms;
+        }
+        if (poll(cekani.data(), cekani.size(), 1) <= 0)
+            continue;
+        for (std::size_t m = 0; m < moduly.size(); ++m) {
+            harness::command c;
+            if ((cekani[m].revents & POLLIN) && harness::receive(moduly[m], c, 0ms)) {
+                ++prikazy[m];
+                harness::sendquick(moduly[m], stav(9, static_cast<int>(m) + 1)); // the answer
+            }
+        }
+        nejvic = std::max(nejvic, vmrss(d.p.pid));
+    }
+    return odeslano;
+}
+
 int plna(double sekundy, long rychlost) {
     std::string konfigurace;
     std::vector<int> moduly;
@@ -208,38 +241,8 @@ int plna(double sekundy, long rychlost) {
     std::printf("full: 31 calendars, 30 modules, %.0f s, each module %ld datagrams/s\n", sekundy,
                 rychlost);
     std::printf("VmRSS before             %ld kB\n", pred);
-
-    std::vector<pollfd> cekani;
-    for (int s : moduly)
-        cekani.push_back({s, POLLIN, 0});
     std::vector<long> prikazy(moduly.size(), 0);
-    long odeslano = 0;
-    auto zacatek = hodiny::now();
-    auto pristi = zacatek;
-    long tik = 0;
-    while (hodiny::now() - zacatek < sekundy * 1s) {
-        // Every 10 ms each module sends its share of the rate.
-        if (hodiny::now() >= pristi) {
-            long kolik = rychlost * (tik + 1) / 100 - rychlost * tik / 100;
-            for (std::size_t m = 0; m < moduly.size(); ++m)
-                for (long i = 0; i < kolik; ++i)
-                    odeslano += harness::sendquick(moduly[m], stav(1, static_cast<int>(i))) ? 1 : 0;
-            ++tik;
-            pristi += 10ms;
-        }
-        if (poll(cekani.data(), cekani.size(), 1) <= 0)
-            continue;
-        for (std::size_t m = 0; m < moduly.size(); ++m) {
-            if (!(cekani[m].revents & POLLIN))
-                continue;
-            harness::command c;
-            if (harness::receive(moduly[m], c, 0ms)) {
-                ++prikazy[m];
-                harness::sendquick(moduly[m], stav(9, static_cast<int>(m) + 1)); // the answer
-            }
-        }
-        nejvic = std::max(nejvic, vmrss(d.p.pid));
-    }
+    const long odeslano = plnyprovoz(moduly, d, sekundy, rychlost, prikazy, nejvic);
     auto [nejmene, nejvice] = std::minmax_element(prikazy.begin(), prikazy.end());
     std::printf("status datagrams sent    %ld\n", odeslano);
     std::printf("time commands per module %ld to %ld (%.0f s: %.0f expected)\n", *nejmene, *nejvice,
@@ -257,8 +260,7 @@ int plna(double sekundy, long rychlost) {
 }
 
 long velikostlogu() {
-    struct stat st {};
-    return stat("/var/log/kamnar.log", &st) == 0 ? static_cast<long>(st.st_size) : 0;
+    return static_cast<long>(harness::logtext().size());
 }
 
 // The real modules of the budget run: each sends a DEFPR1 value with a SOFTE
@@ -305,30 +307,24 @@ struct vysledekfaze {
     long rssdo = 0, rsspo = 0;
 };
 
-// One flood of `sekundy` at `rychlost`: datagram i goes out through
-// kudy(i); the real modules send at 1 s and every 10 s after.
-template <typename F>
-vysledekfaze faze(const char *jmeno, demon &d, skutecne &s, double sekundy, long rychlost, F kudy) {
-    vysledekfaze v;
-    const std::string logpred = harness::logtext();
-    const long pred = static_cast<long>(logpred.size());
-    v.rssdo = vmrss(d.p.pid);
-    long nejvic = v.rssdo;
-    s.zaznamy.clear();
-    std::fill(s.stavu.begin(), s.stavu.end(), 0);
-
-    const long celkem = static_cast<long>(sekundy * static_cast<double>(rychlost));
+// A flood of `sekundy` at `rychlost`: datagram i goes out through kudy(i);
+// the real modules send at 1 s and every 10 s after.
+struct zaplavafaze {
     long odeslano = 0, ztraceno = 0;
+    double trvani = 0;
+    long nejvic = 0; // the greatest VmRSS seen, kB
+};
+template <typename F>
+zaplavafaze zaplavuj(demon &d, skutecne &s, double sekundy, long rychlost, F kudy) {
+    zaplavafaze z;
+    const long celkem = static_cast<long>(sekundy * static_cast<double>(rychlost));
     auto zacatek = hodiny::now(), pristivypis = zacatek + 5s, pristiskutecne = zacatek + 1s;
-    for (long tik = 0; odeslano + ztraceno < celkem && hodiny::now() - zacatek < sekundy * 1s + 5s;
-         ++tik) {
+    for (long tik = 0;
+         z.odeslano + z.ztraceno < celkem && hodiny::now() - zacatek < sekundy * 1s + 5s; ++tik) {
         long do_ = std::min(celkem, rychlost * (tik + 1) / 1000);
-        for (long i = odeslano + ztraceno; i < do_; ++i) {
+        for (long i = z.odeslano + z.ztraceno; i < do_; ++i) {
             auto [sock, bajty] = kudy(i);
-            if (harness::sendquick(sock, *bajty))
-                ++odeslano;
-            else
-                ++ztraceno;
+            ++(harness::sendquick(sock, *bajty) ? z.odeslano : z.ztraceno);
         }
         if (hodiny::now() >= pristiskutecne) {
             s.odesli();
@@ -336,20 +332,17 @@ vysledekfaze faze(const char *jmeno, demon &d, skutecne &s, double sekundy, long
         }
         std::this_thread::sleep_until(zacatek + (tik + 1) * 1ms);
         if (hodiny::now() >= pristivypis) {
-            nejvic = std::max(nejvic, vmrss(d.p.pid));
+            z.nejvic = std::max(z.nejvic, vmrss(d.p.pid));
             pristivypis += 5s;
         }
     }
-    double trvani = sekund(hodiny::now() - zacatek);
-    v.odeslano = odeslano;
-    // The daemon works off its queue; the log then stands still.
-    long posledni = -1;
-    for (int i = 0; i < 50 && velikostlogu() != posledni; ++i) {
-        posledni = velikostlogu();
-        std::this_thread::sleep_for(200ms);
-    }
-    const std::string log = harness::logtext().substr(logpred.size());
-    v.narust = velikostlogu() - pred;
+    z.trvani = sekund(hodiny::now() - zacatek);
+    return z;
+}
+
+// The real modules' entries in the log's new text: how many are missing and
+// how many bytes they take.
+void skutecnevlogu(vysledekfaze &v, const skutecne &s, const std::string &log) {
     for (const std::string &z : s.zaznamy) {
         std::size_t n = harness::count(log, " : " + z);
         v.chybi += n == 1 ? 0 : 1;
@@ -367,9 +360,30 @@ vysledekfaze faze(const char *jmeno, demon &d, skutecne &s, double sekundy, long
         }
         v.chybi += static_cast<long>(s.stavu[m] > n ? s.stavu[m] - n : 0);
     }
+}
+
+// One phase of the budget run: the flood, then how the log grew.
+template <typename F>
+vysledekfaze faze(const char *jmeno, demon &d, skutecne &s, double sekundy, long rychlost, F kudy) {
+    vysledekfaze v;
+    const std::string logpred = harness::logtext();
+    v.rssdo = vmrss(d.p.pid);
+    s.zaznamy.clear();
+    std::fill(s.stavu.begin(), s.stavu.end(), 0);
+    const zaplavafaze z = zaplavuj(d, s, sekundy, rychlost, kudy);
+    v.odeslano = z.odeslano;
+    // The daemon works off its queue; the log then stands still.
+    long posledni = -1;
+    for (int i = 0; i < 50 && velikostlogu() != posledni; ++i) {
+        posledni = velikostlogu();
+        std::this_thread::sleep_for(200ms);
+    }
+    const std::string log = harness::logtext().substr(logpred.size());
+    v.narust = static_cast<long>(log.size());
+    skutecnevlogu(v, s, log);
     v.rsspo = vmrss(d.p.pid);
     std::printf("%s: %.0f s, %ld datagrams sent (%.0f/s), %ld refused by the sender\n", jmeno,
-                trvani, odeslano, static_cast<double>(odeslano) / trvani, ztraceno);
+                z.trvani, z.odeslano, static_cast<double>(z.odeslano) / z.trvani, z.ztraceno);
     std::printf("  log grew by             %ld bytes (%.1f KiB), the real modules' entries %ld "
                 "bytes\n",
                 v.narust, static_cast<double>(v.narust) / 1024, v.skutecnych);
@@ -379,7 +393,7 @@ vysledekfaze faze(const char *jmeno, demon &d, skutecne &s, double sekundy, long
                 v.chybi);
     std::printf("  summary entries         %zu\n", harness::count(log, "prilis mnoho paketu"));
     std::printf("  VmRSS before, after (max during) %ld kB, %ld kB (%ld kB)\n", v.rssdo, v.rsspo,
-                std::max(nejvic, v.rsspo));
+                std::max(z.nejvic, v.rsspo));
     return v;
 }
 

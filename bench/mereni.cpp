@@ -4,49 +4,49 @@
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
+#include <sched.h>
 #include <sstream>
 
 namespace bench {
 
 std::optional<rozlozeni> ctihistogram(const std::string &vystup) {
-    std::vector<std::pair<long, long>> kose; // latency in us, samples
-    long pretekle = 0, nejvic = -1;
+    rozlozeni d;
+    long nejvic = -1;
     std::istringstream radky(vystup);
     for (std::string r; std::getline(radky, r);) {
         if (r.rfind("# Max Latencies:", 0) == 0)
             nejvic = std::atol(r.c_str() + 16);
         else if (r.rfind("# Histogram Overflows:", 0) == 0)
-            pretekle = std::atol(r.c_str() + 22);
+            d.pretekle = std::atol(r.c_str() + 22);
         else if (!r.empty() && r[0] != '#') {
             long us = -1, pocet = -1;
             std::istringstream(r) >> us >> pocet;
             if (us >= 0 && pocet > 0)
-                kose.emplace_back(us, pocet);
+                d.kose.emplace_back(us, pocet);
         }
     }
-    long vhistogramu = 0;
-    for (auto [us, pocet] : kose)
-        vhistogramu += pocet;
-    rozlozeni d;
-    d.vzorku = vhistogramu + pretekle;
+    d.vzorku = d.pretekle;
+    for (auto [us, pocet] : d.kose)
+        d.vzorku += pocet;
     if (d.vzorku == 0)
         return std::nullopt;
     if (nejvic < 0)
-        nejvic = kose.empty() ? 0 : kose.back().first;
-    // The sample of rank i (from 0) in order of latency.
-    auto vzorek = [&](double q) {
-        auto i = static_cast<long>(q * static_cast<double>(d.vzorku - 1) + 0.5);
-        for (auto [us, pocet] : kose) {
-            if (i < pocet)
-                return static_cast<double>(us);
-            i -= pocet;
-        }
-        return static_cast<double>(nejvic);
-    };
-    d.median = vzorek(0.5);
-    d.p99 = vzorek(0.99);
+        nejvic = d.kose.empty() ? 0 : d.kose.back().first;
     d.nejhorsi = static_cast<double>(nejvic);
+    d.median = kvantil(d, 0.5);
+    d.p99 = kvantil(d, 0.99);
     return d;
+}
+
+double kvantil(const rozlozeni &d, double q) {
+    // The sample of rank i (from 0) in order of latency.
+    auto i = static_cast<long>(q * static_cast<double>(d.vzorku - 1) + 0.5);
+    for (auto [us, pocet] : d.kose) {
+        if (i < pocet)
+            return static_cast<double>(us);
+        i -= pocet;
+    }
+    return d.nejhorsi;
 }
 
 std::string preempce(const std::string &debugfs, const std::string &verze) {
@@ -58,15 +58,6 @@ std::string preempce(const std::string &debugfs, const std::string &verze) {
         if (s.rfind("PREEMPT", 0) == 0)
             return s;
     return "none";
-}
-
-std::optional<long long> hodnotastavu(const std::string &text, const std::string &jmeno) {
-    std::istringstream radky(text);
-    for (std::string r; std::getline(radky, r);)
-        if (r.size() > jmeno.size() && r.compare(0, jmeno.size(), jmeno) == 0 &&
-            r[jmeno.size()] == ' ')
-            return std::atoll(r.c_str() + jmeno.size() + 1);
-    return std::nullopt;
 }
 
 long hledejkapacitu(const std::function<bool(long)> &kratce,
@@ -94,6 +85,100 @@ long hledejkapacitu(const std::function<bool(long)> &kratce,
         if (dlouze(dobra))
             return dobra;
     return 0;
+}
+
+long prvnidesitka(double start) {
+    return static_cast<long>(std::ceil((start + nabeh) / 10));
+}
+
+presnost posoudpresnost(const std::vector<prijaty> &prikazy, int moduly, double posun, long prvni,
+                        long desitek) {
+    presnost p;
+    if (moduly <= 0 || desitek <= 0)
+        return p;
+    const auto n = static_cast<std::size_t>(desitek);
+    std::vector<std::vector<double>> prichody(static_cast<std::size_t>(moduly));
+    for (const prijaty &c : prikazy) {
+        const auto desitka = static_cast<long>(std::floor((c.kdy - posun) / 10));
+        if (c.modul >= 0 && c.modul < moduly && desitka >= prvni && desitka < prvni + desitek)
+            prichody[static_cast<std::size_t>(c.modul)].push_back(c.kdy);
+    }
+    for (std::size_t m = 0; m < prichody.size(); ++m) {
+        std::vector<double> &kdy = prichody[m];
+        std::sort(kdy.begin(), kdy.end());
+        std::vector<int> vdesitce(n, 0);
+        for (std::size_t j = 0; j < kdy.size(); ++j) {
+            const auto desitka = static_cast<long>(std::floor((kdy[j] - posun) / 10)) - prvni;
+            ++vdesitce[static_cast<std::size_t>(desitka)];
+            if (j >= n)
+                continue;
+            const double znacka = 10.0 * static_cast<double>(prvni + static_cast<long>(j)) + posun +
+                                  0.5 + 0.02 * static_cast<double>(m);
+            p.zpozdeni.push_back(kdy[j] - znacka);
+            if (p.cyklus < 0 || kdy[j] - znacka > p.nejhorsi) {
+                p.nejhorsi = kdy[j] - znacka;
+                p.cyklus = static_cast<int>(j);
+                p.modul = static_cast<int>(m);
+            }
+        }
+        for (int pocet : vdesitce) {
+            p.spatnych += pocet == 1 ? 0 : 1;
+            p.chybi += pocet == 0 ? 1 : 0;
+            p.navic += pocet > 1 ? pocet - 1 : 0;
+        }
+    }
+    return p;
+}
+
+std::optional<vlakno> ctivlakno(const std::string &stat, const std::string &status) {
+    // The fields after the name in parentheses (which may hold blanks and
+    // parentheses itself), the first of them the third of the line.
+    const std::size_t konecjmena = stat.rfind(')');
+    if (konecjmena == std::string::npos)
+        return std::nullopt;
+    std::istringstream slova(stat.substr(konecjmena + 1));
+    std::vector<std::string> pole;
+    for (std::string s; slova >> s;)
+        pole.push_back(s);
+    if (pole.size() < 39)
+        return std::nullopt;
+    auto cislo = [&](std::size_t n) { return std::atol(pole[n - 3].c_str()); };
+    vlakno v;
+    v.drobne = cislo(10);
+    v.vypadky = cislo(12);
+    v.priorita = static_cast<int>(cislo(40));
+    v.politika = static_cast<int>(cislo(41));
+    std::istringstream radky(status);
+    for (std::string r; std::getline(radky, r);) {
+        if (r.rfind("voluntary_ctxt_switches:", 0) == 0)
+            v.dobrovolne = std::atol(r.c_str() + 24);
+        else if (r.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+            v.vynucene = std::atol(r.c_str() + 27);
+    }
+    return v;
+}
+
+std::string jmenopolitiky(int politika) {
+    switch (politika) {
+    case SCHED_OTHER:
+        return "SCHED_OTHER";
+    case SCHED_FIFO:
+        return "SCHED_FIFO";
+    case SCHED_RR:
+        return "SCHED_RR";
+    case SCHED_BATCH:
+        return "SCHED_BATCH";
+    case SCHED_IDLE:
+        return "SCHED_IDLE";
+    case 6: // SCHED_DEADLINE, which glibc's headers leave out
+        return "SCHED_DEADLINE";
+    default:
+        return "policy " + std::to_string(politika);
+    }
+}
+
+bool realnycas(int politika) {
+    return politika == SCHED_FIFO || politika == SCHED_RR;
 }
 
 namespace {
@@ -197,6 +282,10 @@ narust narustod(const std::vector<vzorek> &vzorky, double od) {
     narust n;
     const vzorek *prvni = nullptr;
     for (const vzorek &v : vzorky) {
+        if (v.rss < 0 || v.deskriptory < 0 || v.vlakna < 0) {
+            ++n.chybi;
+            continue;
+        }
         if (v.kdy < od)
             continue;
         if (!prvni)

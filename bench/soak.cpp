@@ -12,7 +12,8 @@
 //   - the daemon's clock is stepped back by an hour, later forward by one
 //     (the preloaded posunhodin; the machine's clock stays as it is).
 // It ends with SIGINT and prints one goal line per check:
-//   soak-commands  every module got one command in every ten seconds, each at
+//   soak-commands  every module got one command in every ten seconds from the
+//                  first ten that begins two seconds after the start, each at
 //                  or after x0.5 of the second its time field names (on the
 //                  daemon's clock of that moment) and less than half a second
 //                  after its slot's mark, x0.5 + 20 ms x slot;
@@ -22,16 +23,19 @@
 //                  written at the stop counts every datagram sent;
 //   soak-flat      VmRSS, open descriptors and threads grew by at most
 //                  64 KiB, 0 and 0 after the first five minutes (the first
-//                  half of a shorter run);
+//                  half of a shorter run), and every sample of them was
+//                  taken (a daemon that died leaves them missing);
 //   soak-stop      the orderly stop: exit status 0 within 20 s of SIGINT,
 //                  the stop banner once and last.
 // Its exit status is 1 when a goal is missed.
 //
 // bench_soak [MINUTES]   (needs root; scripts/soak runs it)
 #include "benchlib.hpp"
+#include "ctenistavu.hpp"
 #include "datagram.hpp"
 #include "harness.hpp"
 #include "mereni.hpp"
+#include "rodiny.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -42,7 +46,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
-#include <limits>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -156,6 +159,8 @@ void prijmi(soak &s, int m) {
         posli(s, m, {9, stav, nicnoveho, 0, 0, 0, static_cast<std::uint16_t>(500 + m)});
 }
 
+// A value of the daemon's /proc/PID/status; -1 when it has none (it is gone,
+// or a zombie).
 long zestatusu(pid_t pid, const char *pole) {
     std::ifstream f("/proc/" + std::to_string(pid) + "/status");
     const std::size_t delka = std::strlen(pole);
@@ -166,28 +171,28 @@ long zestatusu(pid_t pid, const char *pole) {
 }
 
 // Open descriptors: the least of three counts a few milliseconds apart, so
-// that the log or the state file opened for a moment is not counted.
+// that the log or the state file opened for a moment is not counted; -1
+// when they cannot be read.
 long deskriptory(pid_t pid) {
     long nejmene = -1;
     for (int i = 0; i < 3; ++i) {
         long n = 0;
-        if (DIR *d = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str())) {
-            while (dirent *e = readdir(d))
-                n += e->d_name[0] != '.';
-            closedir(d);
-        }
+        DIR *d = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+        if (!d)
+            return -1;
+        while (dirent *e = readdir(d))
+            n += e->d_name[0] != '.';
+        closedir(d);
         nejmene = nejmene < 0 ? n : std::min(nejmene, n);
         usleep(5000);
     }
     return nejmene;
 }
 
-const char *const stavsoubor = "/run/kamnar/kamnar.prom";
-
 // Seconds since the state file was last written; -1 when it is missing.
 double starist() {
     struct stat st {};
-    if (stat(stavsoubor, &st) != 0)
+    if (stat(cestastavu, &st) != 0)
         return -1;
     return bench::now() - bench::seconds(st.st_mtim);
 }
@@ -197,76 +202,95 @@ double starist() {
 struct sledovani {
     double nejstarsi = 0; // the state file's greatest age, s (-1: it was missing)
     std::vector<bench::vzorek> vzorky;
+    double pristivzorek, prististari, pristihlaseni;
 };
 
-sledovani beh(soak &s, pid_t demon) {
-    const int cizi = harness::fakemodule("127.0.0.200");
-    const int zaplava[] = {harness::fakemodule("127.0.0.201"), harness::fakemodule("127.0.0.202")};
-    const auto tmr1 = [] {
+// The strangers of the run and what they send.
+struct cizinci {
+    int cizi = harness::fakemodule("127.0.0.200");
+    int zaplava[2] = {harness::fakemodule("127.0.0.201"), harness::fakemodule("127.0.0.202")};
+    std::vector<unsigned char> tmr1 = [] {
         auto b = sestavstav({1, 0x40, nicnoveho, 0, 0, 0, 7});
         return std::vector<unsigned char>(b.begin(), b.end());
     }();
-    const auto zaplavacelkem = static_cast<long>(zaplavarychle * bench::zaplavadelka);
+    std::vector<long> poslano; // of each flood
+    std::size_t kopanec = 0, cizinec = 0;
+    std::vector<harness::process> kopance;
+};
+
+// At `t`: the floods' datagrams due by then; true while one is on.
+bool zaplavuj(soak &s, cizinci &c, double t) {
+    const auto celkem = static_cast<long>(zaplavarychle * bench::zaplavadelka);
+    bool zaplavuje = false;
+    for (std::size_t z = 0; z < s.p.zaplavy.size(); ++z) {
+        if (t < s.p.zaplavy[z] || c.poslano[z] >= celkem)
+            continue;
+        zaplavuje = true;
+        const long nacas = std::min(
+            celkem, static_cast<long>((t - s.p.zaplavy[z]) * static_cast<double>(zaplavarychle)));
+        for (; c.poslano[z] < nacas; ++c.poslano[z])
+            s.zaplavou += harness::sendquick(c.zaplava[c.poslano[z] % 2], c.tmr1) ? 1 : 0;
+    }
+    return zaplavuje;
+}
+
+// At `t`: unitkick and the stranger's datagram when their time has come.
+void vyrus(soak &s, cizinci &c, double t) {
+    if (c.kopanec < s.p.kopance.size() && t >= s.p.kopance[c.kopanec]) {
+        c.kopance.push_back(harness::start({harness::bin("unitkick"), adresa(bench::resetovany)}));
+        ++c.kopanec;
+    }
+    if (c.cizinec < s.p.cizinci.size() && t >= s.p.cizinci[c.cizinec]) {
+        harness::sendstatus(c.cizi, c.tmr1);
+        ++s.odcizich;
+        ocekavej(s, "prijemUDP - prisel paket z adresy 127.0.0.200 , ktera neni v "
+                    "konfiguracnim file !!! \n");
+        ++c.cizinec;
+    }
+}
+
+// At `t`: the state file's age every second, the daemon's resources every
+// 10 s, a line of progress every five minutes.
+void sleduj(const soak &s, sledovani &v, pid_t demon, double t) {
+    if (t >= v.prististari) {
+        double stari = starist();
+        v.nejstarsi = stari < 0 || v.nejstarsi < 0 ? -1 : std::max(v.nejstarsi, stari);
+        v.prististari += 1;
+    }
+    if (t >= v.pristivzorek) {
+        v.vzorky.push_back({t - s.p.zacatek, zestatusu(demon, "VmRSS:"), deskriptory(demon),
+                            zestatusu(demon, "Threads:"), zestatusu(demon, "RssAnon:")});
+        v.pristivzorek += 10;
+    }
+    if (t >= v.pristihlaseni) {
+        std::printf("info soak: %.0f min, %zu commands, VmRSS %ld KiB\n", (t - s.p.zacatek) / 60,
+                    s.prikazy.size(), v.vzorky.empty() ? 0 : v.vzorky.back().rss);
+        v.pristihlaseni += 300;
+    }
+}
+
+sledovani beh(soak &s, pid_t demon) {
+    cizinci c;
+    c.poslano.assign(s.p.zaplavy.size(), 0);
     std::vector<pollfd> cekani;
     for (const modul &m : s.moduly)
         cekani.push_back({m.sock, POLLIN, 0});
-    std::vector<harness::process> kopance;
-    std::vector<long> poslano(s.p.zaplavy.size(), 0);
-    std::size_t kopanec = 0, cizinec = 0;
-    sledovani v;
-    double pristivzorek = s.p.zacatek + 10, prististari = s.p.zacatek + 3;
-    double pristihlaseni = s.p.zacatek + 300;
+    sledovani v{0, {}, s.p.zacatek + 10, s.p.zacatek + 3, s.p.zacatek + 300};
     for (double t = bench::now(); t < s.p.konec; t = bench::now()) {
-        bool zaplavuje = false;
-        for (std::size_t z = 0; z < s.p.zaplavy.size(); ++z) {
-            if (t < s.p.zaplavy[z] || poslano[z] >= zaplavacelkem)
-                continue;
-            zaplavuje = true;
-            const long nacas =
-                std::min(zaplavacelkem, static_cast<long>((t - s.p.zaplavy[z]) *
-                                                          static_cast<double>(zaplavarychle)));
-            for (; poslano[z] < nacas; ++poslano[z])
-                s.zaplavou += harness::sendquick(zaplava[poslano[z] % 2], tmr1) ? 1 : 0;
-        }
-        if (kopanec < s.p.kopance.size() && t >= s.p.kopance[kopanec]) {
-            kopance.push_back(
-                harness::start({harness::bin("unitkick"), adresa(bench::resetovany)}));
-            ++kopanec;
-        }
-        if (cizinec < s.p.cizinci.size() && t >= s.p.cizinci[cizinec]) {
-            harness::sendstatus(cizi, tmr1);
-            ++s.odcizich;
-            ocekavej(s, "prijemUDP - prisel paket z adresy 127.0.0.200 , ktera neni v "
-                        "konfiguracnim file !!! \n");
-            ++cizinec;
-        }
-        if (t >= prististari) {
-            double stari = starist();
-            v.nejstarsi = stari < 0 || v.nejstarsi < 0 ? -1 : std::max(v.nejstarsi, stari);
-            prististari += 1;
-        }
-        if (t >= pristivzorek) {
-            v.vzorky.push_back({t - s.p.zacatek, zestatusu(demon, "VmRSS:"), deskriptory(demon),
-                                zestatusu(demon, "Threads:"), zestatusu(demon, "RssAnon:")});
-            pristivzorek += 10;
-        }
-        if (t >= pristihlaseni) {
-            std::printf("info soak: %.0f min, %zu commands, VmRSS %ld KiB\n",
-                        (t - s.p.zacatek) / 60, s.prikazy.size(),
-                        v.vzorky.empty() ? 0 : v.vzorky.back().rss);
-            pristihlaseni += 300;
-        }
+        const bool zaplavuje = zaplavuj(s, c, t);
+        vyrus(s, c, t);
+        sleduj(s, v, demon, t);
         if (poll(cekani.data(), cekani.size(), zaplavuje ? 1 : 100) <= 0)
             continue;
         for (std::size_t m = 0; m < cekani.size(); ++m)
             if (cekani[m].revents & POLLIN)
                 prijmi(s, static_cast<int>(m));
     }
-    for (harness::process &k : kopance)
+    for (harness::process &k : c.kopance)
         harness::finish(k, 0);
-    close(cizi);
-    close(zaplava[0]);
-    close(zaplava[1]);
+    close(c.cizi);
+    close(c.zaplava[0]);
+    close(c.zaplava[1]);
     return v;
 }
 
@@ -288,12 +312,14 @@ bool zkontrolujlog(const soak &s) {
     for (const char *z :
          {"Prisel signal HUP \n", "Vlakno posilamcas konci \n", "Vlakno prijemUDP skoncilo \n"})
         ocekavane.push_back(z);
-    bool priorita = false;
+    bool priorita = false, pamet = false;
     long zaplavovych = 0, vynechanomodulu = 0, vynechanocizich = 0;
     for (std::string &z : bench::zaznamylogu(log.substr(od, po - od))) {
         unsigned long moduly = 0, cizich = 0;
         if (!priorita && z.rfind("Vlakno posilamcas bezi s ", 0) == 0)
             priorita = true; // the time sender's priority, written once at the start
+        else if (!pamet && z.rfind("Pamet kamnar ", 0) == 0)
+            pamet = true; // whether its memory is locked, written once at the start
         else if (z.find("prisel paket z adresy 127.0.0.201 ") != std::string::npos ||
                  z.find("prisel paket z adresy 127.0.0.202 ") != std::string::npos)
             ++zaplavovych;
@@ -321,6 +347,129 @@ bool zkontrolujlog(const soak &s) {
     return r.chybi.empty() && r.navic.empty() && zaplavy;
 }
 
+// The sandbox, the daemon's configuration, the stand-in modules and the
+// plan; returns the working directory.
+std::string priprav(soak &s, double minut) {
+    const std::string work = harness::sandbox();
+    mkdir("/home/kamnar", 0755);
+    mkdir(adresarstavu, 0755); // the daemon writes its state file there
+    harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
+    std::string konfigurace;
+    for (int m = 0; m < pocetmodulu; ++m) {
+        konfigurace += "[" + adresa(m) + "]\n" + std::to_string(m) + " a.ics\n";
+        s.moduly.push_back({});
+        s.moduly.back().sock = harness::fakemodule(adresa(m));
+    }
+    harness::writefile(work + "/kamnar.conf", konfigurace);
+    s.p = bench::naplanuj(bench::now(), minut * 60);
+    return work;
+}
+
+// The daemon with its clock stepped as planned and a console that is a pipe
+// whose other end is held open (`konzole`) and never read.
+harness::process spust(const soak &s, const std::string &work, int &konzole) {
+    harness::options opt;
+    opt.cwd = work;
+    opt.env = {"TZ=UTC"};
+    opt.timeout = std::chrono::seconds(20); // the stop's bound, with room
+    std::vector<harness::clockstep> kroky;
+    for (const bench::krok &k : s.p.kroky)
+        kroky.push_back({{static_cast<std::time_t>(k.od), 0}, k.posun});
+    harness::stepclock(opt, kroky);
+    int roura[2];
+    if (pipe2(roura, O_CLOEXEC) != 0) {
+        std::perror("pipe2");
+        std::exit(1);
+    }
+    opt.stdoutfd = roura[1];
+    harness::process demon = harness::start({harness::bin("kamnar")}, opt);
+    close(roura[1]);
+    konzole = roura[0];
+    return demon;
+}
+
+struct zastaveni {
+    double sigint = 0, trvani = 0;
+    harness::result r;
+    std::size_t bannery = 0;
+    bool radne = false;
+};
+
+// The orderly stop; the commands of the cycle after SIGINT are not
+// answered (and not judged).
+zastaveni zastav(soak &s, harness::process &demon) {
+    s.koncime = true;
+    zastaveni z;
+    z.sigint = bench::now();
+    z.r = harness::finish(demon, SIGINT);
+    z.trvani = bench::now() - z.sigint;
+    for (std::size_t m = 0; m < s.moduly.size(); ++m)
+        for (pollfd f{s.moduly[m].sock, POLLIN, 0}; poll(&f, 1, 0) == 1;)
+            prijmi(s, static_cast<int>(m));
+    const std::string log = harness::maskprefixes(harness::logtext());
+    z.bannery = harness::count(log, "<T>Program kamnar radne skoncil \n\n");
+    z.radne = z.r.status == 0 && z.trvani <= 20 && z.bannery == 1 &&
+              log.ends_with("<T>Program kamnar radne skoncil \n\n");
+    return z;
+}
+
+// Every module one command in every ten from the first that begins two
+// seconds after the start (bench::prvnidesitka) to the one of SIGINT.
+bool goalprikazy(const soak &s, double sigint) {
+    bench::vysledekprikazu c =
+        bench::zkontrolujprikazy(s.prikazy, pocetmodulu, bench::prvnidesitka(s.p.zacatek),
+                                 static_cast<long>(std::floor(sigint / 10)), s.p.kroky);
+    const bool splneno = c.ocekavano > 0 && c.chybi == 0 && c.navic == 0 && c.mimo == 0;
+    bench::goal(
+        "soak-commands", splneno,
+        bench::format("%ld missing, %ld extra, %ld off their mark", c.chybi, c.navic, c.mimo),
+        bench::format("%ld commands to %d modules", c.ocekavano, pocetmodulu));
+    return splneno;
+}
+
+// The state file was never older than 5 s, and the one written at the stop
+// counts every datagram sent.
+bool goalstav(const soak &s, const sledovani &v) {
+    const prehled p = ctiprehled(harness::readfile(cestastavu));
+    const bool splneno = v.nejstarsi >= 0 && v.nejstarsi <= 5 && p.hlasibeh && !p.bezi &&
+                         p.odmodulu == s.odmodulu && p.odcizich == s.odcizich + s.zaplavou;
+    bench::goal(
+        "soak-state", splneno,
+        bench::format("oldest %.1f s; at the stop %lld from modules, %lld from strangers",
+                      v.nejstarsi, p.odmodulu, p.odcizich),
+        bench::format("at most 5 s; %ld and %ld sent", s.odmodulu, s.odcizich + s.zaplavou));
+    return splneno;
+}
+
+// The daemon's resources flat after the warm-up, and every sample of them
+// taken: a daemon that died has none.
+bool goalflat(const soak &s, const sledovani &v) {
+    const double zahrati = s.p.zahrati - s.p.zacatek;
+    const bench::narust n = bench::narustod(v.vzorky, zahrati);
+    const bool splneno = !v.vzorky.empty() && v.vzorky.back().kdy > zahrati && n.chybi == 0 &&
+                         n.rss <= 64 && n.deskriptory == 0 && n.vlakna == 0;
+    if (!splneno)
+        for (const bench::vzorek &z : v.vzorky)
+            std::printf("info soak: at %.0f s VmRSS %ld KiB (%ld anonymous), %ld descriptors, "
+                        "%ld threads\n",
+                        z.kdy, z.rss, z.anon, z.deskriptory, z.vlakna);
+    bench::goal("soak-flat", splneno,
+                bench::format("VmRSS +%ld KiB, descriptors +%ld, threads +%ld after %.0f s "
+                              "(VmRSS %ld KiB at the end), %ld of %zu samples missing",
+                              n.rss, n.deskriptory, n.vlakna, zahrati,
+                              v.vzorky.empty() ? 0 : v.vzorky.back().rss, n.chybi, v.vzorky.size()),
+                "at most 64 KiB, 0, 0, none missing");
+    return splneno;
+}
+
+bool goalstop(const zastaveni &z) {
+    bench::goal("soak-stop", z.radne,
+                bench::format("%.1f s, exit status %d, stop banner %zu time(s)%s", z.trvani,
+                              z.r.status, z.bannery, z.radne || z.bannery != 1 ? "" : " not last"),
+                "at most 20 s, 0, once and last");
+    return z.radne;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -330,102 +479,19 @@ int main(int argc, char **argv) {
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const std::string work = harness::sandbox();
-    mkdir("/home/kamnar", 0755);
-    mkdir("/run/kamnar", 0755); // the daemon writes its state file there
-    harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
     soak s;
-    std::string konfigurace;
-    for (int m = 0; m < pocetmodulu; ++m) {
-        konfigurace += "[" + adresa(m) + "]\n" + std::to_string(m) + " a.ics\n";
-        s.moduly.push_back({});
-        s.moduly.back().sock = harness::fakemodule(adresa(m));
-    }
-    harness::writefile(work + "/kamnar.conf", konfigurace);
-
-    s.p = bench::naplanuj(bench::now(), minut * 60);
-    harness::options opt;
-    opt.cwd = work;
-    opt.env = {"TZ=UTC"};
-    opt.timeout = std::chrono::seconds(20); // the stop's bound, with room
-    std::vector<harness::clockstep> kroky;
-    for (const bench::krok &k : s.p.kroky)
-        kroky.push_back({{static_cast<std::time_t>(k.od), 0}, k.posun});
-    harness::stepclock(opt, kroky);
-    // The console: a pipe whose other end is held open and never read.
-    int konzole[2];
-    if (pipe2(konzole, O_CLOEXEC) != 0) {
-        std::perror("pipe2");
-        return 1;
-    }
-    opt.stdoutfd = konzole[1];
-    harness::process demon = harness::start({harness::bin("kamnar")}, opt);
-    close(konzole[1]);
+    const std::string work = priprav(s, minut);
+    int konzole = -1;
+    harness::process demon = spust(s, work, konzole);
     std::printf("info soak: %.0f min, %d modules, the clock stepped at %.0f s and %.0f s\n", minut,
                 pocetmodulu, s.p.kroky[0].od - s.p.zacatek, s.p.kroky[1].od - s.p.zacatek);
-
-    sledovani v = beh(s, demon.pid);
-
-    // The orderly stop; the commands of the cycle after SIGINT are not
-    // answered (and not judged).
-    s.koncime = true;
-    const double sigint = bench::now();
-    harness::result r = harness::finish(demon, SIGINT);
-    const double zastaveni = bench::now() - sigint;
-    for (std::size_t m = 0; m < s.moduly.size(); ++m)
-        for (pollfd f{s.moduly[m].sock, POLLIN, 0}; poll(&f, 1, 0) == 1;)
-            prijmi(s, static_cast<int>(m));
-    close(konzole[0]);
-    const std::string log = harness::maskprefixes(harness::logtext());
-    const std::size_t bannery = harness::count(log, "<T>Program kamnar radne skoncil \n\n");
-    const bool zastaven = r.status == 0 && zastaveni <= 20 && bannery == 1 &&
-                          log.ends_with("<T>Program kamnar radne skoncil \n\n");
-
-    // Every module one command in every ten from the first cycle to SIGINT.
-    long prvni = std::numeric_limits<long>::max();
-    for (const bench::prijaty &p : s.prikazy)
-        prvni = std::min(prvni, static_cast<long>(std::floor(p.kdy / 10)));
-    bench::vysledekprikazu c = bench::zkontrolujprikazy(
-        s.prikazy, pocetmodulu, prvni, static_cast<long>(std::floor(sigint / 10)), s.p.kroky);
-    const bool prikazy = c.ocekavano > 0 && c.chybi == 0 && c.navic == 0 && c.mimo == 0;
-    bench::goal(
-        "soak-commands", prikazy,
-        bench::format("%ld missing, %ld extra, %ld off their mark", c.chybi, c.navic, c.mimo),
-        bench::format("%ld commands to %d modules", c.ocekavano, pocetmodulu));
-
+    const sledovani v = beh(s, demon.pid);
+    const zastaveni z = zastav(s, demon);
+    close(konzole);
+    const bool prikazy = goalprikazy(s, z.sigint);
     const bool zaznamy = zkontrolujlog(s);
-
-    const std::string stav = harness::readfile(stavsoubor);
-    const auto odmodulu = bench::hodnotastavu(stav, "kamnar_pakety_od_modulu_total");
-    const auto odcizich = bench::hodnotastavu(stav, "kamnar_pakety_od_cizich_total");
-    const bool cerstvy = v.nejstarsi >= 0 && v.nejstarsi <= 5 &&
-                         bench::hodnotastavu(stav, "kamnar_bezi") == 0 && odmodulu == s.odmodulu &&
-                         odcizich == s.odcizich + s.zaplavou;
-    bench::goal(
-        "soak-state", cerstvy,
-        bench::format("oldest %.1f s; at the stop %lld from modules, %lld from strangers",
-                      v.nejstarsi, odmodulu.value_or(-1), odcizich.value_or(-1)),
-        bench::format("at most 5 s; %ld and %ld sent", s.odmodulu, s.odcizich + s.zaplavou));
-
-    const double zahrati = s.p.zahrati - s.p.zacatek;
-    bench::narust n = bench::narustod(v.vzorky, zahrati);
-    const bool rovne = !v.vzorky.empty() && v.vzorky.back().kdy > zahrati && n.rss <= 64 &&
-                       n.deskriptory == 0 && n.vlakna == 0;
-    if (!rovne)
-        for (const bench::vzorek &z : v.vzorky)
-            std::printf("info soak: at %.0f s VmRSS %ld KiB (%ld anonymous), %ld descriptors, "
-                        "%ld threads\n",
-                        z.kdy, z.rss, z.anon, z.deskriptory, z.vlakna);
-    bench::goal("soak-flat", rovne,
-                bench::format("VmRSS +%ld KiB, descriptors +%ld, threads +%ld after %.0f s "
-                              "(VmRSS %ld KiB at the end)",
-                              n.rss, n.deskriptory, n.vlakna, zahrati,
-                              v.vzorky.empty() ? 0 : v.vzorky.back().rss),
-                "at most 64 KiB, 0, 0");
-
-    bench::goal("soak-stop", zastaven,
-                bench::format("%.1f s, exit status %d, stop banner %zu time(s)%s", zastaveni,
-                              r.status, bannery, zastaven || bannery != 1 ? "" : " not last"),
-                "at most 20 s, 0, once and last");
-    return prikazy && zaznamy && cerstvy && rovne && zastaven ? 0 : 1;
+    const bool stav = goalstav(s, v);
+    const bool rovne = goalflat(s, v);
+    const bool zastaven = goalstop(z);
+    return prikazy && zaznamy && stav && rovne && zastaven ? 0 : 1;
 }

@@ -41,6 +41,8 @@ TEST(Limit, HistogramQuantilesAreThoseOfItsSamples) {
         EXPECT_EQ(d->median, quantile(vzorky, 0.5));
         EXPECT_EQ(d->p99, quantile(vzorky, 0.99));
         EXPECT_EQ(d->nejhorsi, p.nejvic);
+        const double q = 1 - 1.0 / 20;
+        EXPECT_EQ(kvantil(*d, q), quantile(vzorky, q)) << "the quantile of the worst of 20";
     }
     EXPECT_FALSE(ctihistogram(histogram({}, 0, 0))) << "no sample";
     EXPECT_FALSE(ctihistogram("cyclictest: command not found\n"));
@@ -58,18 +60,6 @@ TEST(Limit, PreemptionModelFromDebugfsElseFromTheVersion) {
           pripad{"", "#1 SMP PREEMPT Tue Jan 2", "PREEMPT"},
           pripad{"", "#1 SMP Debian 6.1.76-1 (2024-02-01)", "none"}})
         EXPECT_EQ(preempce(p.debugfs, p.verze), p.model) << p.debugfs << "|" << p.verze;
-}
-
-TEST(Capacity, CountFromTheStateFileIsAnUnlabelledSample) {
-    const std::string stav = "# HELP kamnar_bezi 1 dokud kamnar bezi\n# TYPE kamnar_bezi gauge\n"
-                             "kamnar_bezi 0\n"
-                             "kamnar_pakety_od_modulu_total 7340032\n"
-                             "kamnar_modul_odpovida{modul=\"0\",adresa=\"127.0.0.2\"} 1\n";
-    EXPECT_EQ(hodnotastavu(stav, "kamnar_pakety_od_modulu_total"), 7340032);
-    EXPECT_EQ(hodnotastavu(stav, "kamnar_bezi"), 0);
-    EXPECT_FALSE(hodnotastavu(stav, "kamnar_pakety_od_modulu")) << "a longer name";
-    EXPECT_FALSE(hodnotastavu(stav, "kamnar_modul_odpovida")) << "labelled";
-    EXPECT_FALSE(hodnotastavu("", "kamnar_bezi"));
 }
 
 // A machine that loses nothing up to `kratce` datagrams/s in short runs and
@@ -230,14 +220,127 @@ TEST(Soak, LogEntriesComparedWithRepeatsCounted) {
 }
 
 TEST(Soak, GrowthAfterTheWarmUpAgainstItsFirstSample) {
-    const std::vector<vzorek> v = {
+    std::vector<vzorek> v = {
         {10, 9000, 9, 9}, {300, 3000, 5, 4}, {310, 3100, 6, 4}, {320, 3010, 5, 4}};
     narust n = narustod(v, 300);
     EXPECT_EQ(n.rss, 100);
     EXPECT_EQ(n.deskriptory, 1);
     EXPECT_EQ(n.vlakna, 0);
+    EXPECT_EQ(n.chybi, 0);
     n = narustod(v, 400);
     EXPECT_EQ(n.rss + n.deskriptory + n.vlakna, 0) << "no sample";
+    // A daemon gone: its values cannot be read, which is no growth but a fault.
+    v.push_back({330, -1, -1, -1});
+    EXPECT_EQ(narustod(v, 300).chybi, 1);
+}
+
+// Two modules over three tens from the ten P (module m's mark at x0.5 +
+// 20 ms x m), each command 1 ms after its mark unless a case moves it.
+constexpr long P = 170000000;
+
+TEST(Punctuality, EveryTenJudgedAndLatenessNeverModuloTenSeconds) {
+    struct pripad {
+        const char *co;
+        std::vector<std::pair<int, double>> prikazy; // module, its ten's offset from P x 10 s
+        double posun;
+        std::vector<double> zpozdeni; // ms, in order of module, then arrival
+        long spatnych, chybi, navic;
+        int cyklus, modul;
+    };
+    const std::vector<pripad> pripady = {
+        {"on their marks",
+         {{0, 0}, {1, 0}, {0, 10}, {1, 10}, {0, 20}, {1, 20}},
+         0,
+         {1, 1, 1, 1, 1, 1},
+         0,
+         0,
+         0,
+         0,
+         0},
+        {"the baseline, five seconds on",
+         {{0, 0}, {1, 0}, {0, 10}, {1, 10}, {0, 20}, {1, 20}},
+         5,
+         {1, 1, 1, 1, 1, 1},
+         0,
+         0,
+         0,
+         0,
+         0},
+        {"a skipped cycle: the later ones ten seconds late",
+         {{0, 0}, {1, 0}, {0, 20}, {1, 10}, {1, 20}},
+         0,
+         {1, 10001, 1, 1, 1},
+         1,
+         1,
+         0,
+         1,
+         0},
+        {"a command a cycle late, then its next one",
+         {{0, 0}, {1, 0}, {0, 19.9}, {0, 20}, {1, 10}, {1, 20}},
+         0,
+         {1, 9901, 1, 1, 1, 1},
+         2,
+         1,
+         1,
+         1,
+         0},
+        {"outside the tens judged, and the ten before",
+         {{0, -10}, {0, 0}, {1, 0}, {0, 10}, {1, 10}, {0, 20}, {1, 20}, {1, 30}},
+         0,
+         {1, 1, 1, 1, 1, 1},
+         0,
+         0,
+         0,
+         0,
+         0},
+        {"two in one ten: the one more is not judged",
+         {{0, 0}, {0, 0.2}, {1, 0}, {0, 10}, {1, 10}, {0, 20}, {1, 20}},
+         0,
+         {1, 201 - 10000, 1 - 10000, 1, 1, 1},
+         1,
+         0,
+         1,
+         0,
+         0},
+    };
+    for (const pripad &p : pripady) {
+        std::vector<prijaty> prikazy;
+        for (auto [m, posun] : p.prikazy)
+            prikazy.push_back({m, 10.0 * P + p.posun + posun + 0.5 + 0.02 * m + 0.001, 0});
+        std::vector<double> zpozdeni;
+        presnost v = posoudpresnost(prikazy, 2, p.posun, P, 3);
+        for (double z : v.zpozdeni)
+            zpozdeni.push_back(std::round(z * 1e4) / 10);
+        EXPECT_EQ(zpozdeni, p.zpozdeni) << p.co;
+        EXPECT_EQ(v.spatnych, p.spatnych) << p.co;
+        EXPECT_EQ(v.chybi, p.chybi) << p.co;
+        EXPECT_EQ(v.navic, p.navic) << p.co;
+        EXPECT_EQ(v.cyklus, p.cyklus) << p.co;
+        EXPECT_EQ(v.modul, p.modul) << p.co;
+    }
+    EXPECT_EQ(prvnidesitka(10.0 * P + 7.9), P + 1);
+    EXPECT_EQ(prvnidesitka(10.0 * P + 8.1), P + 2) << "two seconds of start-up";
+}
+
+TEST(Punctuality, TheThreadsPolicyFaultsAndSwitchesFromProc) {
+    // A name with a blank and a parenthesis; the fields as Linux 6 writes them.
+    const std::string stat =
+        "4242 (posil) amcas) S 1 4240 4240 0 -1 4194624 117 0 3 0 12 30 0 0 -2 0 9 0 5000 "
+        "31000000 800 18446744073709551615 1 1 0 0 0 0 0 4096 0 0 0 0 -1 1 1 1 0 0 0\n";
+    const std::string status = "Name:\tposilamcas\nvoluntary_ctxt_switches:\t371\n"
+                               "nonvoluntary_ctxt_switches:\t4\n";
+    auto v = ctivlakno(stat, status);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->drobne, 117);
+    EXPECT_EQ(v->vypadky, 3);
+    EXPECT_EQ(v->priorita, 1);
+    EXPECT_EQ(v->politika, 1);
+    EXPECT_EQ(jmenopolitiky(v->politika), "SCHED_FIFO");
+    EXPECT_TRUE(realnycas(v->politika));
+    EXPECT_EQ(v->dobrovolne, 371);
+    EXPECT_EQ(v->vynucene, 4);
+    EXPECT_FALSE(ctivlakno("4242 (posilamcas) S 1 4240\n", status)) << "cut short";
+    EXPECT_FALSE(realnycas(0));
 }
 
 } // namespace
