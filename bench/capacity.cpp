@@ -20,10 +20,10 @@
 //                            (one run at one rate: for profiling the daemon)
 #include "benchlib.hpp"
 #include "ctenistavu.hpp"
-#include "harness.hpp"
 #include "mereni.hpp"
 #include "porty.h"
 #include "rodiny.hpp"
+#include "zkusebna.hpp"
 
 #include <arpa/inet.h>
 #include <csignal>

@@ -9,7 +9,7 @@
 // It ends with status 1 when a client could not be run or was killed by a
 // signal.
 #include "benchlib.hpp"
-#include "harness.hpp"
+#include "zkusebna.hpp"
 
 #include <chrono>
 #include <fcntl.h>

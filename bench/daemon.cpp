@@ -28,7 +28,7 @@
 // scripts/bench's table.
 #include "benchlib.hpp"
 #include "datagram.hpp"
-#include "harness.hpp"
+#include "zkusebna.hpp"
 
 #include <algorithm>
 #include <chrono>

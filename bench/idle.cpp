@@ -7,8 +7,8 @@
 // It ends with status 1 when it measured nothing: the modules were never
 // heard, or the daemon ended before it was stopped.
 #include "benchlib.hpp"
-#include "harness.hpp"
 #include "rodiny.hpp"
+#include "zkusebna.hpp"
 
 #include <csignal>
 #include <dirent.h>

@@ -3,8 +3,8 @@
 // the time sender's policy and rhythm.
 #pragma once
 
-#include "harness.hpp"
 #include "mereni.hpp"
+#include "zkusebna.hpp"
 
 #include <optional>
 #include <string>

@@ -36,10 +36,10 @@
 // (needs root; runs in a sandbox)
 // bench_punctuality --machine   one line: kernel, pre-emption model, CPU
 #include "benchlib.hpp"
-#include "harness.hpp"
 #include "load.hpp"
 #include "mereni.hpp"
 #include "rozvrh.hpp"
+#include "zkusebna.hpp"
 
 #include <cmath>
 #include <csignal>

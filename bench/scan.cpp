@@ -9,9 +9,9 @@
 // scan does not read the calendar as the generator wrote it: every event good,
 // no log entry, `wc -l` counting the lines written.
 #include "benchlib.hpp"
-#include "harness.hpp"
 #include "scanner.hpp"
 #include "tables.hpp"
+#include "zkusebna.hpp"
 
 #include <algorithm>
 #include <arpa/inet.h>

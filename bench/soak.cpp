@@ -33,9 +33,9 @@
 #include "benchlib.hpp"
 #include "ctenistavu.hpp"
 #include "datagram.hpp"
-#include "harness.hpp"
 #include "mereni.hpp"
 #include "rodiny.hpp"
+#include "zkusebna.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -7,7 +7,7 @@
 // It ends with status 1 when a daemon did not stop within 40 s (it is then
 // killed) or stopped with an exit status other than 0.
 #include "benchlib.hpp"
-#include "harness.hpp"
+#include "zkusebna.hpp"
 
 #include <csignal>
 #include <sys/stat.h>
