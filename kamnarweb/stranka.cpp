@@ -1,7 +1,7 @@
 #include "stranka.hpp"
 
 #include "pripis.hpp"
-#include "tabulka.hpp"
+#include "slova.hpp"
 
 #include <algorithm>
 
