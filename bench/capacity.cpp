@@ -3,7 +3,7 @@
 // readings that write no log entry, and DEFPR1 values that write one entry
 // each. Baseline: a bare recvfrom loop on the same port. The count of
 // datagrams the daemon handled is the count of datagrams from modules in its
-// state file (read with ctiprehled) (rewritten every second); its console goes to /dev/null.
+// state file (read with nactistav) (rewritten every second); its console goes to /dev/null.
 //
 // Each search stops once its figure is resolved to an eighth (see
 // bench::hledejkapacitu): the goal asks the daemon for half the bare loop's
@@ -19,7 +19,8 @@
 // bench_capacity --once bare|quiet|logged RATE SECONDS
 //                            (one run at one rate: for profiling the daemon)
 #include "benchlib.hpp"
-#include "ctenistavu.hpp"
+#include "cteni.hpp"
+#include "datagram.hpp"
 #include "mereni.hpp"
 #include "porty.h"
 #include "rodiny.hpp"
@@ -49,8 +50,8 @@ void fault(const char *what) {
 // The daemon's count of datagrams from modules, from its state file; -1
 // when there is none yet.
 long handledsofar() {
-    const std::string text = harness::readfile(cestastavu);
-    return text.empty() ? -1 : static_cast<long>(ctiprehled(text).odmodulu);
+    const snimek s = nactistav(cestastavu, std::time(nullptr));
+    return s.stav == stavsouboru::bezi ? static_cast<long>(s.p.odmodulu) : -1;
 }
 
 // Sends `rate` datagrams a second for `seconds` from 127.0.0.2, spread evenly
@@ -66,10 +67,10 @@ long flood(mix m, long rate, double seconds) {
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(s, reinterpret_cast<sockaddr *>(&from), sizeof from);
     connect(s, reinterpret_cast<sockaddr *>(&to), sizeof to);
-    std::uint8_t d[14] = {m == mix::logged ? std::uint8_t{9} : std::uint8_t{1}, 0, 6};
+    auto d = sestavstav({m == mix::logged ? typdefpr1 : typtmr1, 0, nicnoveho, 0, 0, 0, 0});
     constexpr int batch = 256;
     mmsghdr msgs[batch];
-    iovec iov{d, sizeof d};
+    iovec iov{d.data(), d.size()};
     for (mmsghdr &h : msgs) {
         std::memset(&h, 0, sizeof h);
         h.msg_hdr.msg_iov = &iov;

@@ -63,7 +63,7 @@ long vmrss(pid_t pid) {
 }
 
 std::vector<unsigned char> stav(int typ, int hodnota) {
-    auto b = sestavstav({static_cast<std::uint8_t>(typ), 0x40, nicnoveho, 0, 0, 0,
+    auto b = sestavstav({static_cast<std::uint8_t>(typ), bitsouhlasi, nicnoveho, 0, 0, 0,
                          static_cast<std::uint16_t>(hodnota)});
     return {b.begin(), b.end()};
 }
@@ -113,7 +113,7 @@ bool odezva(demon &d, int modul0) {
     auto od = hodiny::now();
     bool videno = false;
     for (int i = 0; i < 120 && !videno; ++i) {
-        harness::sendquick(modul0, stav(9, 0x2A0));
+        harness::sendquick(modul0, stav(typdefpr1, 0x2A0));
         videno = harness::waitfor(
             [&] { return harness::output(d.p).find("DEFPR1 672 \n") != std::string::npos; }, 500ms);
     }
@@ -151,7 +151,7 @@ int zaplava(double sekundy, long rychlost) {
     std::printf("flood: %.0f s at %ld datagrams/s, half known, half unknown\n", sekundy, rychlost);
     std::printf("VmRSS before             %ld kB\n", pred);
 
-    const auto b = stav(1, 7);
+    const auto b = stav(typtmr1, 7);
     const long celkem = static_cast<long>(sekundy * static_cast<double>(rychlost));
     long odeslano = 0, ztraceno = 0;
     auto zacatek = hodiny::now(), pristivypis = zacatek + 5s;
@@ -209,7 +209,7 @@ long plnyprovoz(const std::vector<int> &moduly, demon &d, double sekundy, long r
             long kolik = rychlost * (tik + 1) / 100 - rychlost * tik / 100;
             for (int s : moduly)
                 for (long i = 0; i < kolik; ++i)
-                    odeslano += harness::sendquick(s, stav(1, static_cast<int>(i))) ? 1 : 0;
+                    odeslano += harness::sendquick(s, stav(typtmr1, static_cast<int>(i))) ? 1 : 0;
             ++tik;
             pristi += 10ms;
         }
@@ -219,7 +219,8 @@ long plnyprovoz(const std::vector<int> &moduly, demon &d, double sekundy, long r
             harness::command c;
             if ((cekani[m].revents & POLLIN) && harness::receive(moduly[m], c, 0ms)) {
                 ++prikazy[m];
-                harness::sendquick(moduly[m], stav(9, static_cast<int>(m) + 1)); // the answer
+                harness::sendquick(moduly[m],
+                                   stav(typdefpr1, static_cast<int>(m) + 1)); // the answer
             }
         }
         nejvic = std::max(nejvic, vmrss(d.p.pid));
@@ -265,7 +266,7 @@ long velikostlogu() {
 
 // The real modules of the budget run: each sends a DEFPR1 value with a SOFTE
 // reset report every 10 s, both unique to the datagram, and a status that
-// differs from the one before it (0x40 and 0x00 in turn, and neither is a
+// differs from the one before it (bitsouhlasi and 0 in turn, and neither is a
 // forged one's), so that each datagram causes three entries.
 struct skutecne {
     std::vector<int> socks;
@@ -277,8 +278,8 @@ struct skutecne {
         for (std::size_t m = 0; m < socks.size(); ++m, ++poradi) {
             const std::uint32_t cas = 1700000000u + static_cast<std::uint32_t>(poradi);
             const auto hodnota = static_cast<std::uint16_t>(poradi + 1);
-            auto b = sestavstav(
-                {9, static_cast<std::uint8_t>(m % 2 ? 0x00 : 0x40), 3, 0, 0, cas, hodnota});
+            auto b = sestavstav({typdefpr1, static_cast<std::uint8_t>(m % 2 ? 0 : bitsouhlasi), 3,
+                                 0, 0, cas, hodnota});
             if (!harness::sendquick(socks[m], {b.begin(), b.end()}))
                 continue;
             std::time_t t = cas;
@@ -413,13 +414,15 @@ int rozpocet(double sekundy, long rychlost) {
     std::printf("budget: %.0f s at %ld datagrams/s, 4 real modules every 10 s\n", sekundy,
                 rychlost);
 
-    const auto tmr1 = stav(1, 7);
+    const auto tmr1 = stav(typtmr1, 7);
     vysledekfaze a = faze("strangers", d, s, sekundy, rychlost, [&](long i) {
         return std::pair{cizi[i % 2], &tmr1};
     });
     std::vector<unsigned char> stavy[2];
     for (int k = 0; k < 2; ++k) {
-        auto b = sestavstav({1, static_cast<std::uint8_t>(k ? 0x41 : 0x01), nicnoveho, 0, 0, 0, 7});
+        // A bit no real module sets, with the clock's and without it.
+        const std::uint8_t st = k ? bitsouhlasi | 0x01 : 0x01;
+        auto b = sestavstav({typtmr1, st, nicnoveho, 0, 0, 0, 7});
         stavy[k].assign(b.begin(), b.end());
     }
     vysledekfaze b = faze("forged as module 04", d, s, sekundy, rychlost, [&](long i) {

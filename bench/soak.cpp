@@ -31,7 +31,7 @@
 //
 // bench_soak [MINUTES]   (needs root; scripts/soak runs it)
 #include "benchlib.hpp"
-#include "ctenistavu.hpp"
+#include "cteni.hpp"
 #include "datagram.hpp"
 #include "mereni.hpp"
 #include "rodiny.hpp"
@@ -104,14 +104,14 @@ void posli(soak &s, int m, const stavmodulu &st) {
                  "Modul %02d - SOFTE Reset - jeho posledni cas  %02d:%02d:%02d %02d.%02d.%04d \n",
                  m, u.tm_hour, u.tm_min, u.tm_sec, u.tm_mday, u.tm_mon + 1, u.tm_year + 1900);
     }
-    if (st.typ == 9)
+    if (st.typ == typdefpr1)
         ocekavej(s, "modul %2d - prisla hodnota DEFPR1 %d \n", m, st.hodnota);
     if (md.nahlasen)
         ocekavej(s, "Modul %d adresa %s uz zase odpovida \n", m, adresa(m).c_str());
     md.nahlasen = false;
     if (st.status != s.poslednistav)
         ocekavej(s, "cas modulu %02d %s %ssouhlasi s PC \n", m, adresa(m).c_str(),
-                 st.status & 0x40 ? "  " : "ne");
+                 st.status & bitsouhlasi ? "  " : "ne");
     s.poslednistav = st.status;
 }
 
@@ -151,12 +151,12 @@ void prijmi(soak &s, int m) {
         return;
     }
     md.nezodpovezeno = 0;
-    const std::uint8_t stav = souhlasi ? 0x40 : 0x00;
+    const std::uint8_t stav = souhlasi ? bitsouhlasi : 0;
     md.tmr1 = static_cast<std::uint16_t>(md.tmr1 + 7);
-    posli(s, m, {1, stav, md.pricina, 0, 0, posledni, md.tmr1});
+    posli(s, m, {typtmr1, stav, md.pricina, 0, 0, posledni, md.tmr1});
     md.pricina = nicnoveho;
     if (prikaz->kod == prikazcasdefpr1)
-        posli(s, m, {9, stav, nicnoveho, 0, 0, 0, static_cast<std::uint16_t>(500 + m)});
+        posli(s, m, {typdefpr1, stav, nicnoveho, 0, 0, 0, static_cast<std::uint16_t>(500 + m)});
 }
 
 // A value of the daemon's /proc/PID/status; -1 when it has none (it is gone,
@@ -210,7 +210,7 @@ struct cizinci {
     int cizi = harness::fakemodule("127.0.0.200");
     int zaplava[2] = {harness::fakemodule("127.0.0.201"), harness::fakemodule("127.0.0.202")};
     std::vector<unsigned char> tmr1 = [] {
-        auto b = sestavstav({1, 0x40, nicnoveho, 0, 0, 0, 7});
+        auto b = sestavstav({typtmr1, bitsouhlasi, nicnoveho, 0, 0, 0, 7});
         return std::vector<unsigned char>(b.begin(), b.end());
     }();
     std::vector<long> poslano; // of each flood
@@ -430,8 +430,9 @@ bool goalprikazy(const soak &s, double sigint) {
 // The state file was never older than 5 s, and the one written at the stop
 // counts every datagram sent.
 bool goalstav(const soak &s, const sledovani &v) {
-    const prehled p = ctiprehled(harness::readfile(cestastavu));
-    const bool splneno = v.nejstarsi >= 0 && v.nejstarsi <= 5 && p.hlasibeh && !p.bezi &&
+    const snimek k = nactistav(cestastavu, std::time(nullptr));
+    const prehled &p = k.p;
+    const bool splneno = v.nejstarsi >= 0 && v.nejstarsi <= 5 && k.stav == stavsouboru::skoncil &&
                          p.odmodulu == s.odmodulu && p.odcizich == s.odcizich + s.zaplavou;
     bench::goal(
         "soak-state", splneno,
