@@ -1,6 +1,6 @@
 // The daemon's idle cost: kamnar with three simulated modules for SECONDS
-// (default 60), writing its state file; CPU time of all its threads and its
-// peak resident memory.
+// (default 60), writing its state file; CPU time of all its threads, its
+// peak resident memory and the memory it holds locked (VmLck).
 // Baseline: /bin/sleep over the same time, measured the same way.
 //
 // bench_idle [SECONDS]   (needs root; runs in a sandbox)
@@ -37,23 +37,24 @@ double cputime(pid_t pid) {
     return total;
 }
 
-// Peak resident set size in KiB.
-double peakrss(pid_t pid) {
+// A value of /proc/PID/status in KiB (VmHWM: the peak resident set size,
+// VmLck: the memory locked); 0 without it.
+double status(pid_t pid, const std::string &name) {
     std::ifstream f("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(f, line);)
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6));
+        if (line.rfind(name + ":", 0) == 0)
+            return std::stod(line.substr(name.size() + 1));
     return 0;
 }
 
 struct cost {
-    double cpu, rss;
+    double cpu, rss, locked;
 };
 
 cost measure(harness::process &p, double seconds) {
     double before = cputime(p.pid);
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    return {cputime(p.pid) - before, peakrss(p.pid)};
+    return {cputime(p.pid) - before, status(p.pid, "VmHWM"), status(p.pid, "VmLck")};
 }
 
 } // namespace
@@ -94,6 +95,7 @@ int main(int argc, char **argv) {
     double share = k.cpu / seconds * 100;
     bench::figure("idle.cpu", share, "%core", base.cpu / seconds * 100);
     bench::figure("idle.peakrss", k.rss, "KiB", base.rss);
+    bench::figure("idle.vmlck", k.locked, "KiB", base.locked);
     if (!answered)
         std::printf("info idle: the simulated modules were not heard; the figures are void\n");
     if (!ran)

@@ -9,6 +9,7 @@
 // scan does not read the calendar as the generator wrote it: every event good,
 // no log entry, `wc -l` counting the lines written.
 #include "benchlib.hpp"
+#include "log.hpp"
 #include "scanner.hpp"
 #include "tables.hpp"
 #include "zkusebna.hpp"
@@ -138,7 +139,7 @@ int main(int argc, char **argv) {
     long pocet = 0;
     double wc = merwc(&pocet);
     struct stat zaznam {};
-    bool bezlogu = stat("/var/log/kamnar.log", &zaznam) != 0 || zaznam.st_size == 0;
+    bool bezlogu = stat(cestalogu, &zaznam) != 0 || zaznam.st_size == 0;
 
     double mb = static_cast<double>(st.st_size) / 1e6;
     std::printf("calendar: %ld events, %ld lines, %.1f MB (CR LF)\n", udalosti, radky, mb);
