@@ -51,15 +51,9 @@ double once(const std::string &path) {
                : -1;
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
-    if (argc < 3)
-        return 2;
-    std::string armbin = argv[1];
-    double minimal = sizeof_stripped(argv[2]);
-    int runs = argc > 3 ? std::atoi(argv[3]) : 400;
-
+// The stripped size of each client beside the minimal program's; the goal
+// only when every client was measured.
+void goalsize(const std::string &armbin, double minimal) {
     double biggest = 0;
     bool sizes = true;
     for (const char *k : klienti) {
@@ -73,7 +67,11 @@ int main(int argc, char **argv) {
                     bench::format("%.1f KiB", minimal / 1024));
     else
         std::printf("info clients: no ARM build at %s, sizes not measured\n", armbin.c_str());
+}
 
+// The median time of a run of each client beside /bin/true's, the two run
+// alternately; false when a run failed.
+bool goaltime(int runs) {
     double worst = 0, worstbase = 0;
     bool ran = true;
     for (const char *k : klienti) {
@@ -92,5 +90,15 @@ int main(int argc, char **argv) {
                 bench::format("%.0f us", worstbase * 1e6));
     if (!ran)
         std::printf("info clients: a run failed to start or was killed; the times are void\n");
-    return ran && runs > 0 ? 0 : 1;
+    return ran;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 3)
+        return 2;
+    int runs = argc > 3 ? std::atoi(argv[3]) : 400;
+    goalsize(argv[1], sizeof_stripped(argv[2]));
+    return goaltime(runs) && runs > 0 ? 0 : 1;
 }
