@@ -127,7 +127,10 @@ struct run {
         after;         // its sender at the start of the tens judged, and after
     std::string entry; // the log's entry about its priority
 
-    bool realtime() const { return before && after && bench::realnycas(before->politika); }
+    // What the sender had: as it ended the run (or began it, when it was not
+    // found at the end).
+    const std::optional<bench::vlakno> &had() const { return after ? after : before; }
+    bool realtime() const { return had() && bench::realnycas(had()->politika); }
 };
 
 run daemonrun(modules &m, const std::string &work, std::vector<std::string> argv, int cycles,
@@ -159,13 +162,16 @@ std::string clockof(long ten) {
 
 // What the run's sender had and did, and its latest command.
 void describe(const std::string &name, const run &r, int cycles) {
-    if (!r.before || !r.after)
+    if (!r.had())
         std::printf("info %s: the time sender not found in /proc\n", name.c_str());
     else
-        std::printf("info %s: the time sender %s %d (the log: %s); over the run %ld major and "
-                    "%ld minor page faults, %ld voluntary and %ld involuntary context switches\n",
-                    name.c_str(), bench::jmenopolitiky(r.before->politika).c_str(),
-                    r.before->priorita, r.entry.c_str(), r.after->vypadky - r.before->vypadky,
+        std::printf("info %s: the time sender %s %d (the log: %s)\n", name.c_str(),
+                    bench::jmenopolitiky(r.had()->politika).c_str(), r.had()->priorita,
+                    r.entry.c_str());
+    if (r.before && r.after)
+        std::printf("info %s: over the run the time sender had %ld major and %ld minor page "
+                    "faults, %ld voluntary and %ld involuntary context switches\n",
+                    name.c_str(), r.after->vypadky - r.before->vypadky,
                     r.after->drobne - r.before->drobne, r.after->dobrovolne - r.before->dobrovolne,
                     r.after->vynucene - r.before->vynucene);
     const bench::presnost &p = r.judged;
