@@ -41,6 +41,7 @@
 #include "rozvrh.hpp"
 #include "zkusebna.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -98,6 +99,25 @@ void receiveuntil(modules &m, double until, arrivals &a) {
     }
 }
 
+// Whether every slot has a command in the ten `ten` (numbered from x`posun`).
+bool tenfull(const std::vector<bench::prijaty> &got, int slots, double posun, long ten) {
+    std::vector<bool> has(static_cast<std::size_t>(slots), false);
+    for (const bench::prijaty &p : got)
+        if (static_cast<long>(std::floor((p.kdy - posun) / 10)) == ten)
+            has[static_cast<std::size_t>(p.modul)] = true;
+    return std::find(has.begin(), has.end(), false) == has.end();
+}
+
+// Receives until the ten `ten` is over, or until a second after every slot
+// has its command in it: a command that comes later in the ten, or not at
+// all, counts as one too many or missing all the same.
+void receiveten(modules &m, std::vector<bench::prijaty> &got, double posun, long ten, arrivals &a) {
+    const double end = 10.0 * static_cast<double>(ten + 1) + posun;
+    while (bench::now() < end && !tenfull(got, m.count, posun, ten))
+        receiveuntil(m, std::min(end, bench::now() + 0.1), a);
+    receiveuntil(m, std::min(end, bench::now() + 1), a);
+}
+
 // The daemon's time sender, the thread named posilamcas, as /proc shows it now.
 std::optional<bench::vlakno> sender(pid_t pid) {
     const std::string dir = "/proc/" + std::to_string(pid) + "/task/";
@@ -145,7 +165,8 @@ run daemonrun(modules &m, const std::string &work, std::vector<std::string> argv
     a.daemon.clear();
     receiveuntil(m, 10.0 * static_cast<double>(r.first) - 0.2, a);
     r.before = sender(daemon.pid);
-    receiveuntil(m, 10.0 * static_cast<double>(r.first + cycles) + 0.5, a);
+    receiveuntil(m, 10.0 * static_cast<double>(r.first + cycles - 1), a);
+    receiveten(m, a.daemon, 0, r.first + cycles - 1, a);
     r.after = sender(daemon.pid);
     harness::finish(daemon, SIGKILL);
     r.entry = priorityentry();
@@ -253,8 +274,10 @@ int idle(modules &m, const std::string &work, int cycles) {
     // One more cycle than judged: its first may come before the tens judged.
     harness::process base = startbase(cycles + 1, m.count);
     run d = daemonrun(m, work, {}, cycles, a);
-    const double end = 10.0 * static_cast<double>(bench::prvnidesitka(start - 5) + cycles) + 5.5;
-    receiveuntil(m, end, a);
+    const long basefirst = bench::prvnidesitka(start - 5);
+    receiveuntil(m, 10.0 * static_cast<double>(basefirst + cycles - 1) + 5, a);
+    receiveten(m, a.baseline, 5, basefirst + cycles - 1, a);
+    const double end = 10.0 * static_cast<double>(basefirst + cycles) + 5;
     harness::finish(base, SIGKILL);
     bench::presnost b = judgebase(a, m.count, start, end);
     series kamnar{d.judged.zpozdeni}, baseline{b.zpozdeni}, unitkick = unitkickruns();
@@ -301,6 +324,7 @@ loadrun measureunderload(modules &m, const std::string &work, int cycles, bool d
         m, work,
         {"/usr/bin/setpriv", "--bounding-set=-sys_nice", "/usr/bin/prlimit", "--rtprio=0:0"},
         cycles, a);
+    receiveuntil(m, bench::now() + 0.2, a); // what waits in the sockets
     harness::finish(base, SIGKILL);
     l.base = judgebase(a, m.count, start, bench::now());
     bench::stopload(load);
