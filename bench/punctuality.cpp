@@ -411,10 +411,10 @@ bool underload(modules &m, const std::string &work, int cycles, bool disk) {
         return l.limit && l.rt.judged.spatnych == 0 && l.normal.judged.spatnych == 0;
     const bool every =
         everycycle("punctuality-load-every-cycle", {&l.rt, &l.normal}, m.count, cycles);
+    fixedgoals(rt, normal, realtime);
     if (!l.limit)
         return false;
     limitgoals(rt, *l.limit, realtime);
-    fixedgoals(rt, normal, realtime);
     hostinfo(*l.limit, normal);
     return every;
 }
