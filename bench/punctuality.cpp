@@ -143,8 +143,8 @@ std::string priorityentry() {
 struct run {
     long first = 0; // the first ten judged
     bench::presnost judged;
-    std::optional<bench::vlakno> before,
-        after;         // its sender at the start of the tens judged, and after
+    // Its sender at the start of the tens judged, and after the last.
+    std::optional<bench::vlakno> before, after;
     std::string entry; // the log's entry about its priority
 
     // What the sender had: as it ended the run (or began it, when it was not
