@@ -146,6 +146,7 @@ struct run {
     // Its sender at the start of the tens judged, and after the last.
     std::optional<bench::vlakno> before, after;
     std::string entry; // the log's entry about its priority
+    double step = 0;   // how far the real-time clock moved against the monotonic one, s
 
     // What the sender had: as it ended the run (or began it, when it was not
     // found at the end).
@@ -153,9 +154,16 @@ struct run {
     bool realtime() const { return had() && bench::realnycas(had()->politika); }
 };
 
+// The real-time clock less the monotonic one: it changes only when the
+// real-time clock is set, or the machine was paused and its clock set after.
+double realtimeoffset() {
+    return bench::now() - bench::seconds(ctihodiny(CLOCK_MONOTONIC));
+}
+
 run daemonrun(modules &m, const std::string &work, std::vector<std::string> argv, int cycles,
               arrivals &a) {
     run r;
+    r.step = realtimeoffset();
     r.first = bench::prvnidesitka(bench::now());
     harness::options opt;
     opt.cwd = work;
@@ -168,6 +176,7 @@ run daemonrun(modules &m, const std::string &work, std::vector<std::string> argv
     receiveuntil(m, 10.0 * static_cast<double>(r.first + cycles - 1), a);
     receiveten(m, a.daemon, 0, r.first + cycles - 1, a);
     r.after = sender(daemon.pid);
+    r.step = realtimeoffset() - r.step;
     harness::finish(daemon, SIGKILL);
     r.entry = priorityentry();
     r.judged = bench::posoudpresnost(a.daemon, m.count, 0, r.first, cycles);
@@ -195,6 +204,10 @@ void describe(const std::string &name, const run &r, int cycles) {
                     name.c_str(), r.after->vypadky - r.before->vypadky,
                     r.after->drobne - r.before->drobne, r.after->dobrovolne - r.before->dobrovolne,
                     r.after->vynucene - r.before->vynucene);
+    if (std::fabs(r.step) > 0.05)
+        std::printf("info %s: the real-time clock moved %+.3f s against the monotonic one during "
+                    "the run (set, or the machine paused): its figures are the host's\n",
+                    name.c_str(), r.step);
     const bench::presnost &p = r.judged;
     if (p.cyklus >= 0)
         std::printf("info %s: the latest command %.0f us late, cycle %d of %d (the ten from %s), "
