@@ -51,6 +51,18 @@ std::string radeklogu(const prehled &p) {
     return text;
 }
 
+std::string radekhodin(const prehled &p) {
+    std::string text;
+    if (p.hodinysync && *p.hodinysync)
+        pripisf(text, "hodiny PC synchronizovany, maxerror %.3f s", p.maxerror.value_or(0));
+    else if (p.hodinysync)
+        pripisf(text,
+                "hodiny PC NEJSOU synchronizovany, maxerror %.3f s - moduly dostavaji cas bez "
+                "zaruky",
+                p.maxerror.value_or(0));
+    return text;
+}
+
 std::string tabulka(const prehled &p, std::time_t ted) {
     std::string text;
     if (p.moduly.empty())
@@ -69,6 +81,8 @@ std::string tabulka(const prehled &p, std::time_t ted) {
     text += radekdemona(p) + "\n";
     if (std::string log = radeklogu(p); !log.empty())
         text += log + "\n";
+    if (std::string hodiny = radekhodin(p); !hodiny.empty())
+        text += hodiny + "\n";
     return text;
 }
 

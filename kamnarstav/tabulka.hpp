@@ -22,8 +22,13 @@ std::string radekdemona(const prehled &p);
 // for a second or more or entries were lost; else empty.
 std::string radeklogu(const prehled &p);
 
+// The line on the PC's clock, without its line end: whether it is
+// synchronised and its maximum error; empty when the file does not say.
+std::string radekhodin(const prehled &p);
+
 // The table: a header and one line per module, then the daemon's line, and
-// a line on the log when its disk does not answer or entries were lost. The
+// a line on the log when its disk does not answer or entries were lost, and
+// the line on the PC's clock. The
 // times are shown in local time, the ages counted to `ted`.
 std::string tabulka(const prehled &p, std::time_t ted);
 

@@ -4,6 +4,7 @@
 #include "daemonfixture.hpp"
 #include "datagram.hpp"
 #include "harness.hpp"
+#include "hodinypc.hpp"
 #include "rodiny.hpp"
 #include "stav.hpp"
 #include "tables.hpp"
@@ -21,6 +22,7 @@
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/timex.h>
 #include <unistd.h>
 
 namespace {
@@ -161,6 +163,39 @@ TEST(StateText, HoldsWhatIsKnownAndKamnarstavTabulatesIt) {
     EXPECT_EQ(tabulka(prazdny, 0), "v konfiguraci neni zadny modul\nkamnar bezi od -, paketu od "
                                    "modulu 0, z cizich adres 0, zpozdeni cyklu -\n");
     EXPECT_EQ(vysledek(prazdny), 0);
+}
+
+// The PC's clock: synchronised while the kernel does not say STA_UNSYNC and
+// its maximum error is below 16 s; nothing known when adjtimex() fails; and
+// kamnarstav's line on it.
+TEST(PcClock, SynchronisedWhileNotUnsyncAndBelowSixteenSeconds) {
+    const struct {
+        int vysledek, status;
+        long maxerror;
+        bool znamy, synchronizovany;
+    } pripady[] = {
+        {TIME_OK, 0, 500000, true, true},
+        {TIME_OK, STA_PLL, 15999999, true, true},
+        {TIME_OK, 0, 16000000, true, false},
+        {TIME_ERROR, STA_UNSYNC, 1000, true, false},
+        {-1, 0, 0, false, false},
+    };
+    for (const auto &p : pripady) {
+        hodinypc h = posudhodiny(p.vysledek, p.status, p.maxerror);
+        EXPECT_EQ(h.znamy, p.znamy) << p.maxerror;
+        EXPECT_EQ(h.synchronizovany, p.synchronizovany) << p.maxerror;
+        EXPECT_EQ(h.maxerror, p.znamy ? static_cast<double>(p.maxerror) / 1e6 : 0.0);
+    }
+    EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_hodiny_pc_synchronizovany 1\n"
+                                       "kamnar_hodiny_pc_maxerror_seconds 0.0125\n"),
+                            0),
+                    "zpozdeni cyklu -\nhodiny PC synchronizovany, maxerror 0.013 s\n"));
+    EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_hodiny_pc_synchronizovany 0\n"
+                                       "kamnar_hodiny_pc_maxerror_seconds 16.5\n"),
+                            0),
+                    "\nhodiny PC NEJSOU synchronizovany, maxerror 16.500 s - moduly dostavaji "
+                    "cas bez zaruky\n"));
+    EXPECT_FALSE(has(tabulka(ctiprehled(""), 0), "hodiny PC"));
 }
 
 // The program itself on files it did not write: the exit status a cron job
@@ -395,6 +430,72 @@ TEST_F(StateFile, PrometheusToolsReadItWhileModulesTalk) {
     EXPECT_TRUE(std::regex_search(table.out, std::regex("\n   02  127\\.0\\.0\\.4        ano .* "
                                                         "SOFTE Reset\n")))
         << table.out;
+    EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
+}
+
+// About 35 s: the clock's state, as the preloaded stand-in of adjtimex()
+// reports it, reaches the state file within the cycle after it changed (20 s
+// given, a cycle being 10 s), each change between synchronised and not is
+// logged once, and a clock the kernel will not report is left out.
+TEST_F(StateFile, TheClocksStateAndItsChangesAsTheKernelReportsThem) {
+    mkdir(adresarstavu, 0755);
+    configure({"127.0.0.2"});
+    const std::string hodiny = work + "/hodiny";
+    harness::writefile(hodiny, "0 500000\n");
+    harness::preload(opt, KAMNAR_HODINYPC_LIB);
+    opt.env.push_back("HODINYPC=" + hodiny);
+    launch();
+    const struct {
+        const char *jadro;           // "": adjtimex() fails
+        const char *sync, *maxerror; // the families' values, "" when left out
+    } kroky[] = {
+        {"0 500000\n", "1", "0.500000"},
+        {"64 16000000\n", "0", "16.000000"},
+        {"8193 2000\n", "1", "0.002000"},
+        {"", "", ""},
+    };
+    for (const auto &k : kroky) {
+        if (*k.jadro)
+            harness::writefile(hodiny, k.jadro);
+        else
+            unlink(hodiny.c_str());
+        ASSERT_TRUE(harness::waitfor(
+            [&] {
+                return *k.sync
+                           ? stateholds(std::string("\nkamnar_hodiny_pc_synchronizovany ") +
+                                        k.sync + "\n") &&
+                                 stateholds(std::string("\nkamnar_hodiny_pc_maxerror_seconds ") +
+                                            k.maxerror + "\n")
+                           : stateholds("kamnar_bezi 1") && !stateholds("kamnar_hodiny");
+            },
+            20s))
+            << k.jadro << state();
+    }
+    harness::result r = harness::run({harness::bin("kamnarstav")}, opt);
+    EXPECT_FALSE(has(r.out, "hodiny PC")) << r.out;
+    EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
+    std::string log = harness::maskprefixes(harness::logtext());
+    EXPECT_EQ(
+        count(log, "<T>Hodiny PC nejsou synchronizovany - moduly dostavaji cas bez zaruky \n"), 1u)
+        << log;
+    EXPECT_EQ(count(log, "<T>Hodiny PC jsou opet synchronizovany \n"), 1u) << log;
+    EXPECT_LT(log.find("nejsou synchronizovany"), log.find("opet synchronizovany"));
+}
+
+// The daemon's families agree with what the kernel's own adjtimex() says
+// (the maximum error grows by 0.5 ms a second: 1 s of room is plenty).
+TEST_F(StateFile, TheClocksFamiliesAgreeWithTheKernel) {
+    mkdir(adresarstavu, 0755);
+    configure({"127.0.0.2"});
+    launch();
+    ASSERT_TRUE(harness::waitfor([] { return stateholds("kamnar_hodiny_pc_maxerror_seconds"); }));
+    timex t{};
+    ASSERT_GE(adjtimex(&t), 0);
+    prehled p = ctiprehled(state());
+    ASSERT_TRUE(p.hodinysync && p.maxerror);
+    EXPECT_EQ(*p.hodinysync, (t.status & STA_UNSYNC) == 0 && t.maxerror < 16000000)
+        << t.status << " " << t.maxerror;
+    EXPECT_NEAR(*p.maxerror, static_cast<double>(t.maxerror) / 1e6, 1.0);
     EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
 }
 
