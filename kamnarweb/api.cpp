@@ -2,7 +2,7 @@
 
 #include "json.hpp"
 #include "pripis.hpp"
-#include "tabulka.hpp"
+#include "slova.hpp"
 
 namespace {
 

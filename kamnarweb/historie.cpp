@@ -1,5 +1,6 @@
 #include "historie.hpp"
 
+#include "hlidac.hpp"
 #include "pripis.hpp"
 
 #include <algorithm>
@@ -12,11 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A module whose watchdog is below this has let a whole cycle pass without
-// an answer: the daemon sets it to 10 with each datagram and lowers it with
-// each send.
-constexpr int odpovidajici = 9;
 
 // The first line of the file; a file without it is not kamnarweb's.
 constexpr char hlavickasouboru[] = "kamnarweb historie 1";
@@ -77,7 +73,7 @@ zaznam zaznamenej(historie &h, const snimek &s, long long ted) {
             if (k >= prvni && k <= m)
                 pas.minuty[policko(k)] |= paketprisel;
         }
-        if (pm.hlidac ? *pm.hlidac < odpovidajici : !pm.odpovida)
+        if (pm.hlidac ? cyklusbezodpovedi(*pm.hlidac) : !pm.odpovida)
             pas.minuty[policko(m)] |= mlcel;
     }
     return z;
