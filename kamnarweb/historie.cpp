@@ -16,6 +16,9 @@ namespace {
 
 // The first line of the file; a file without it is not kamnarweb's.
 constexpr char hlavickasouboru[] = "kamnarweb historie 1";
+// Minutes past this (some two million years) are no clock's: the strips'
+// arithmetic stays far from overflow.
+constexpr long long nejpozdejsiminuta = 1LL << 40;
 // The file is some 10 KiB a module.
 constexpr long long nejvetsisoubor = 1 << 20;
 
@@ -110,7 +113,7 @@ bool ctihistorii(const std::string &text, historie &h) {
     historie n;
     if (!std::getline(radky, radek) || radek != hlavickasouboru || !std::getline(radky, radek) ||
         std::sscanf(radek.c_str(), "od %lld minuta %lld", &n.od, &n.minuta) != 2 || n.od <= 0 ||
-        n.minuta < minutaz(n.od) ||
+        n.minuta < minutaz(n.od) || n.minuta > nejpozdejsiminuta ||
         radek != "od " + std::to_string(n.od) + " minuta " + std::to_string(n.minuta))
         return false;
     while (std::getline(radky, radek)) {
