@@ -5,12 +5,15 @@
 // as text: every '<' opens one of the page's own elements, every '&' is one of
 // the entities the escaping writes, and the quotes of every tag pair up. The
 // API's JSON holds printable ASCII alone and its quotes pair up (escaped ones
-// aside), and the history's file reads back as the history it was written from.
+// aside), and the history's file reads back as the history it was written
+// from. The same bytes as the history's file are refused, or read as a
+// history within its bounds that is written back the same and takes the
+// snapshot into a page within its bound.
 #include "api.hpp"
 #include "cteni.hpp"
 #include "historie.hpp"
-#include "spolecne.hpp"
 #include "rodiny.hpp"
+#include "spolecne.hpp"
 #include "stranka.hpp"
 
 #include <algorithm>
@@ -96,5 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     INVARIANT(uvozovky % 2 == 0);
     historie zpet;
     INVARIANT(ctihistorii(texthistorie(h), zpet) && texthistorie(zpet) == texthistorie(h));
+    if (ctihistorii(soubor, zpet)) {
+        INVARIANT(zpet.moduly.size() <= nejvicemodulu);
+        INVARIANT(ctihistorii(texthistorie(zpet), h) && texthistorie(h) == texthistorie(zpet));
+        zaznamenej(zpet, s, zpet.minuta * 60 + 30);
+        INVARIANT(stranka(s, zpet, cestastavu).size() <= nejvetsistranka);
+    }
     return 0;
 }

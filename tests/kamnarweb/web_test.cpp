@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -512,7 +513,9 @@ TEST_F(Web, ApiHealthAndHistoryBesideTheDaemon) {
 std::string prvnibod(const std::string &png) {
     std::string data;
     for (std::size_t i = 8; i + 8 <= png.size();) {
-        std::uint32_t delka = ntohl(*reinterpret_cast<const std::uint32_t *>(png.data() + i));
+        std::uint32_t delka = 0;
+        std::memcpy(&delka, png.data() + i, 4);
+        delka = ntohl(delka);
         if (png.compare(i + 4, 4, "IDAT") == 0)
             data += png.substr(i + 8, delka);
         i += 12 + delka;
