@@ -9,8 +9,9 @@ namespace {
 
 hodinypc posledni;
 long long poslednicyklus = -1;
-// Whether the log last said the clock is not synchronised.
-bool hlasenonesync = false;
+// The state the last reading the kernel answered found: 1 synchronised, 0
+// not, -1 none yet.
+int bylsync = -1;
 
 } // namespace
 
@@ -41,11 +42,12 @@ void sledujhodiny() {
     posledni = ctihodiny();
     if (!posledni.znamy)
         return;
-    if (!posledni.synchronizovany && !hlasenonesync)
+    const int sync = posledni.synchronizovany ? 1 : 0;
+    if (bylsync == 1 && sync == 0)
         zapisdologu(true, "Hodiny PC nejsou synchronizovany - moduly dostavaji cas bez zaruky \n");
-    else if (posledni.synchronizovany && hlasenonesync)
+    else if (bylsync == 0 && sync == 1)
         zapisdologu(true, "Hodiny PC jsou opet synchronizovany \n");
-    hlasenonesync = !posledni.synchronizovany;
+    bylsync = sync;
 }
 
 const hodinypc &poslednihodiny() {
