@@ -3,6 +3,7 @@
 #include "broadcaster.hpp"
 #include "cekani.hpp"
 #include "datagram.hpp"
+#include "hodinypc.hpp"
 #include "konzole.hpp"
 #include "log.hpp"
 #include "notify.hpp"
@@ -213,6 +214,7 @@ int beh() {
     nastavsignal();
     pustvlakna();
     zapisprioritu();
+    sledujhodiny();
     zapisstav();
     // Ready once the start's entries are in the log, or the log's disk has
     // had its time to take them.
@@ -225,6 +227,7 @@ int beh() {
     while (!koncime) {
         sleep(1);
         zapissignal();
+        sledujhodiny();
         zapisstav();
         hlasbeh();
     }

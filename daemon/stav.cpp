@@ -2,6 +2,7 @@
 
 #include "hlidac.hpp"
 #include "hodiny.hpp"
+#include "hodinypc.hpp"
 #include "log.hpp"
 #include "pripis.hpp"
 #include "rodiny.hpp"
@@ -53,6 +54,14 @@ std::string hodnotademona(rodina r, bool bezi, const stavlogu &log) {
         break;
     case rodina::ztraceno:
         pripisf(v, "%llu", static_cast<unsigned long long>(log.ztraceno));
+        break;
+    case rodina::hodinysync: // left out while the kernel does not say
+        if (poslednihodiny().znamy)
+            pripisf(v, "%d", poslednihodiny().synchronizovany ? 1 : 0);
+        break;
+    case rodina::maxerror:
+        if (poslednihodiny().znamy)
+            pripisf(v, "%.6f", poslednihodiny().maxerror);
         break;
     default:
         break;

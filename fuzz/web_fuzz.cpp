@@ -3,11 +3,17 @@
 // within nejvetsistranka, holds one module's rows per module the file names
 // (none when it is not the daemon's), and nothing of the file reaches it but
 // as text: every '<' opens one of the page's own elements, every '&' is one of
-// the entities the escaping writes, and the quotes of every tag pair up.
+// the entities the escaping writes, and the quotes of every tag pair up. The
+// API's JSON holds printable ASCII alone and its quotes pair up (escaped ones
+// aside), and the history's file reads back as the history it was written
+// from. The same bytes as the history's file are refused, or read as a
+// history within its bounds that is written back the same and takes the
+// snapshot into a page within its bound.
+#include "api.hpp"
 #include "cteni.hpp"
 #include "historie.hpp"
-#include "spolecne.hpp"
 #include "rodiny.hpp"
+#include "spolecne.hpp"
 #include "stranka.hpp"
 
 #include <algorithm>
@@ -79,6 +85,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     INVARIANT(kolikrat(t, "<tbody id=\"modul-") == (matabulku(s) ? s.p.moduly.size() : 0));
     INVARIANT(jenznacky(t));
     for (const auto &[c, pas] : h.moduly)
-        INVARIANT(s.p.moduly.contains(c) && pas.adresa == s.p.moduly.at(c).adresa);
+        INVARIANT(s.p.moduly.contains(c) && pas.adresa == adresavhistorii(s.p.moduly.at(c).adresa));
+
+    const std::string j = apistav(s, h, cestastavu);
+    INVARIANT(j.starts_with("{\"verze\": 1, ") && j.ends_with("]}\n"));
+    INVARIANT(std::all_of(j.begin(), j.end() - 1, [](char z) { return z >= ' ' && z <= '~'; }));
+    std::size_t uvozovky = 0;
+    for (std::size_t i = 0; i < j.size(); ++i)
+        if (j[i] == '\\')
+            ++i;
+        else
+            uvozovky += j[i] == '"';
+    INVARIANT(uvozovky % 2 == 0);
+    historie zpet;
+    INVARIANT(ctihistorii(texthistorie(h), zpet) && texthistorie(zpet) == texthistorie(h));
+    if (ctihistorii(soubor, zpet)) {
+        INVARIANT(zpet.moduly.size() <= nejvicemodulu);
+        INVARIANT(ctihistorii(texthistorie(zpet), h) && texthistorie(h) == texthistorie(zpet));
+        zaznamenej(zpet, s, zpet.minuta * 60 + 30);
+        INVARIANT(stranka(s, zpet, cestastavu).size() <= nejvetsistranka);
+    }
     return 0;
 }

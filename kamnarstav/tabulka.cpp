@@ -34,6 +34,8 @@ std::string tabulka(const prehled &p, std::time_t ted) {
     text += radekdemona(p) + "\n";
     if (std::string log = radeklogu(p); !log.empty())
         text += log + "\n";
+    if (std::string hodiny = radekhodin(p); !hodiny.empty())
+        text += hodiny + "\n";
     return text;
 }
 

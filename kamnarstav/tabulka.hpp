@@ -9,7 +9,8 @@
 #include <string>
 
 // The table: a header and one line per module, then the daemon's line, and
-// a line on the log when its disk does not answer or entries were lost. The
+// a line on the log when its disk does not answer or entries were lost, and
+// the line on the PC's clock. The
 // times are shown in local time, the ages counted to `ted`.
 std::string tabulka(const prehled &p, std::time_t ted);
 

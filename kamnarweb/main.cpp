@@ -1,11 +1,15 @@
 // kamnarweb: the house at a glance in a browser. Reads the daemon's state
 // file /run/kamnar/kamnar.prom every 2 s and serves, read-only, the page of
-// the modules at / and the file as it is at /metrics (for Prometheus).
+// the modules at /, the file as it is at /metrics (for Prometheus), its JSON
+// at /api/v1/stav and the daemon's health at /healthz. The history of the
+// strips is kept in $STATE_DIRECTORY (default /var/lib/kamnarweb).
 //   kamnarweb [ADDRESS [PORT]]      (default 127.0.0.1 8150)
 // Runs until SIGTERM or SIGINT. Exit status 0 after such a stop, 1 for wrong
 // arguments, 2 when it cannot listen.
+#include "api.hpp"
 #include "cteni.hpp"
 #include "historie.hpp"
+#include "hodiny.hpp"
 #include "http.hpp"
 #include "oznameni.hpp"
 #include "rodiny.hpp"
@@ -25,17 +29,24 @@
 
 namespace {
 
-constexpr int obdobi = 2; // s between two readings of the file
+constexpr int obdobi = 2000; // ms between two readings of the file
+constexpr long krok = 500;   // ms between two looks at the connections
 
 historie pamet;
+std::string souborhistorie; // the history's file
 
 // Reads the file, records it and makes the new bodies public.
 void obnov() {
     long long ted = std::time(nullptr);
     snimek s = nactistav(cestastavu, ted);
-    zaznamenej(pamet, s, ted);
+    if (zaznamenej(pamet, s, ted) == zaznam::znovu)
+        std::printf("Hodiny sly zpet o hodinu nebo vic - historie zacina znovu\n");
     obsah o;
     o.stranka = std::make_shared<const std::string>(stranka(s, pamet, cestastavu));
+    o.api = std::make_shared<const std::string>(apistav(s, pamet, cestastavu));
+    zdravi z = posudzdravi(s, cestastavu);
+    o.zdravi = std::make_shared<const std::string>(std::move(z.text));
+    o.kodzdravi = z.kod;
     // A stale file is not served as it is: Prometheus would take the values
     // of a daemon that is gone for current ones.
     if (jeplatny(s)) {
@@ -66,13 +77,44 @@ int naslouchej(const sockaddr_storage &adresa, socklen_t delka) {
     int ano = 1;
     if (setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &ano, sizeof ano) != 0 ||
         bind(s, reinterpret_cast<const sockaddr *>(&adresa), delka) != 0 ||
-        listen(s, static_cast<int>(nejvicespojeni)) != 0) {
+        listen(s, frontaspojeni) != 0) {
         int chyba = errno;
         close(s);
         errno = chyba;
         return -1;
     }
     return s;
+}
+
+// The history from its file in the state directory; a file that cannot be
+// used is set aside, with one line saying so.
+void nacti() {
+    const char *adresar = std::getenv("STATE_DIRECTORY");
+    // systemd may name several directories, separated by colons.
+    std::string a = adresar && *adresar ? adresar : "/var/lib/kamnarweb";
+    souborhistorie = a.substr(0, a.find(':')) + "/historie";
+    if (nactihistorii(souborhistorie, pamet) != souborhistorie::poskozen)
+        return;
+    pamet = historie{};
+    std::string odlozeny = souborhistorie + ".poskozeny";
+    int chyba = rename(souborhistorie.c_str(), odlozeny.c_str()) == 0 ? 0 : errno;
+    std::printf("Soubor historie %s je poskozeny nebo cizi - odlozen jako %s (chyba cislo %d), "
+                "historie zacina znovu\n",
+                souborhistorie.c_str(), odlozeny.c_str(), chyba);
+}
+
+// Writes the history; the first failure is said, and the first success
+// after failures.
+void uloz() {
+    static bool selhava = false;
+    int chyba = ulozhistorii(pamet, souborhistorie);
+    if (chyba != 0 && !selhava)
+        std::printf("Historii nelze zapsat do %s - chyba cislo %d\n", souborhistorie.c_str(),
+                    chyba);
+    else if (chyba == 0 && selhava)
+        std::printf("Historie se zase zapisuje do %s\n", souborhistorie.c_str());
+    std::fflush(stdout);
+    selhava = chyba != 0;
 }
 
 // Where to listen, as the arguments name it.
@@ -130,15 +172,24 @@ sigset_t zablokujsignaly() {
     return signaly;
 }
 
-// Reads the file every obdobi seconds until SIGINT or SIGTERM.
+// Looks at the connections every krok ms and reads the file every obdobi
+// ms, writing the history at each new minute, until SIGINT or SIGTERM.
 void obsluhuj(const sigset_t &signaly) {
+    std::int64_t cteni = monotonnims(), minuta = pamet.minuta;
     for (;;) {
-        timespec cekej{obdobi, 0};
+        timespec cekej{0, krok * 1000000};
         int signal = sigtimedwait(&signaly, nullptr, &cekej);
         if (signal == SIGINT || signal == SIGTERM)
             return;
         hlidejspojeni();
+        if (monotonnims() - cteni < obdobi)
+            continue;
+        cteni = monotonnims();
         obnov();
+        if (pamet.minuta != minuta) {
+            uloz();
+            minuta = pamet.minuta;
+        }
     }
 }
 
@@ -149,6 +200,7 @@ int main(int argc, char **argv) {
     if (!ctiargumenty(argc, argv, m))
         return 1;
     const sigset_t signaly = zablokujsignaly();
+    nacti();
     obnov();
     int naslouchani = naslouchej(m.a, m.delka);
     if (naslouchani < 0) {
@@ -167,6 +219,7 @@ int main(int argc, char **argv) {
     obsluhuj(signaly);
     hlas("STOPPING=1");
     zastavserver();
+    uloz();
     std::printf("kamnarweb skoncil\n");
     return 0;
 }

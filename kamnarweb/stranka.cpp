@@ -13,6 +13,7 @@ const char *const zacatek = R"(<!DOCTYPE html>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <meta http-equiv="refresh" content="10">
+<meta name="color-scheme" content="light dark">
 <title>kamnar - moduly</title>
 <style>
 body{font-family:sans-serif;margin:0.6em;color:#111;background:#fff}
@@ -31,6 +32,7 @@ td.pas{padding-bottom:0.5em}
 svg{display:block;width:100%;height:16px}
 .a{fill:#2a2}.n{fill:#d22}.x{fill:#ccc}
 .osa{display:flex;justify-content:space-between;font-size:0.75em;color:#555}
+.podil{font-size:0.85em}
 .pozn{font-size:0.85em;color:#444}
 @media (max-width:720px){
 thead{display:none}
@@ -41,6 +43,17 @@ td{display:block;padding:0.1em 0}
 td::before{content:attr(data-h) ": ";color:#555}
 td.pas{flex:1 1 100%}
 td.pas::before{content:none}
+}
+@media (prefers-color-scheme:dark){
+body{color:#e4e4e4;background:#151515}
+.dobre{background:#123312;border-color:#4c4}
+.zle{background:#3a1414;border-color:#f55}
+th{border-bottom-color:#777}
+tbody{border-bottom-color:#444}
+td.NE{color:#ff6b6b}
+td.ano{color:#5d5}
+.a{fill:#3b3}.n{fill:#f44}.x{fill:#3a3a3a}
+.osa,.pozn,td::before{color:#aaa}
 }
 </style>
 </head>
@@ -56,6 +69,19 @@ void hlavicka(std::string &t, long long ted) {
     t += "</tr></thead>\n";
 }
 
+// The shares of the known minutes in which the module answered.
+void podily(std::string &t, const historie &h, const pasmodulu *pas) {
+    auto procenta = [&](long long minut) {
+        std::optional<double> p = pas ? podil(h, *pas, minut) : std::nullopt;
+        std::string text = "-";
+        if (p)
+            text.clear(), pripisf(text, "%.1f %%", *p * 100);
+        return text;
+    };
+    pripisf(t, "<div class=\"podil\">odpovidal za 24 h %s, za 7 dni %s</div>",
+            procenta(minutdne).c_str(), procenta(minuttydne).c_str());
+}
+
 // A module's rows: its cells, each with its heading for the phone's layout,
 // its class and its text (HTML), and its strip under them.
 void modul(std::string &t, int c, const prehledmodulu &m, const historie &h, long long ted) {
@@ -66,10 +92,12 @@ void modul(std::string &t, int c, const prehledmodulu &m, const historie &h, lon
                 b.trida, *b.trida ? "\"" : "", html(b.naweb.empty() ? b.text : b.naweb).c_str());
     pripisf(t, "</tr>\n<tr><td class=\"pas\" colspan=\"%zu\">", bunky.size());
     auto pas = h.moduly.find(c);
-    t += pasek(pas != h.moduly.end() && pas->second.adresa == m.adresa ? pas->second : pasmodulu{},
-               h.minuta);
-    t += "<div class=\"osa\"><span>pred 24 h</span><span>pred 12 h</span><span>ted</span></div>"
-         "</td></tr>\n</tbody>\n";
+    if (pas != h.moduly.end() && pas->second.adresa != adresavhistorii(m.adresa))
+        pas = h.moduly.end();
+    t += pasek(pas != h.moduly.end() ? pas->second : pasmodulu{}, h.minuta);
+    t += "<div class=\"osa\"><span>pred 24 h</span><span>pred 12 h</span><span>ted</span></div>";
+    podily(t, h, pas != h.moduly.end() ? &pas->second : nullptr);
+    t += "</td></tr>\n</tbody>\n";
 }
 
 // The line on top: what is wrong, or that all is well.
@@ -157,6 +185,10 @@ std::string pasek(const pasmodulu &pas, long long minuta) {
 std::string stranka(const snimek &s, const historie &h, const char *cesta) {
     std::string t = zacatek;
     souhrn(t, s, cesta);
+    // The PC's clock gives every module its time: a clock that is not
+    // synchronised is said on top, whatever else is.
+    if (matabulku(s) && s.p.hodinysync && !*s.p.hodinysync)
+        pripisf(t, "<p id=\"hodiny\" class=\"zle\">%s</p>\n", html(radekhodin(s.p), 4096).c_str());
     if (matabulku(s)) {
         if (!s.p.moduly.empty()) {
             hlavicka(t, s.nacteno);
@@ -169,11 +201,11 @@ std::string stranka(const snimek &s, const historie &h, const char *cesta) {
             pripisf(t, "<p id=\"log\" class=\"zle\">%s</p>\n", html(log, 4096).c_str());
     }
     pripisf(t,
-            "<p id=\"historie\" class=\"pozn\">Historie od %s - kamnarweb ji drzi jen v pameti. "
+            "<p id=\"historie\" class=\"pozn\">Historie od %s (drzi se nejvice 7 dni). "
             "Pruh pod modulem ukazuje poslednich 24 hodin po minutach: zelena prisel paket od "
             "modulu, cervena cely cyklus (10 s) bez odpovedi, seda nevime (kamnar nebo kamnarweb "
-            "nebezel). Sloupec odpovida ukazuje NE, az kamnar hlasi, ze modul neodpovida (po "
-            "100 s bez odpovedi).</p>\n"
+            "nebezel). Podil odpovedi se pocita z minut, o kterych vime. Sloupec odpovida "
+            "ukazuje NE, az kamnar hlasi, ze modul neodpovida (po 100 s bez odpovedi).</p>\n"
             "<p class=\"pozn\">Stav nacten %s ze souboru %s, stranka se sama obnovuje kazdych "
             "10 s.</p>\n</body>\n</html>\n",
             h.od ? mistnicas(h.od).c_str() : "-", mistnicas(s.nacteno).c_str(),

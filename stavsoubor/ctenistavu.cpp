@@ -61,6 +61,15 @@ void demona(prehled &p, rodina r, double hodnota) {
     case rodina::ztraceno:
         p.logztraceno = cele;
         break;
+    case rodina::vynechano:
+        p.logvynechano = cele;
+        break;
+    case rodina::hodinysync:
+        p.hodinysync = cele != 0;
+        break;
+    case rodina::maxerror:
+        p.maxerror = hodnota;
+        break;
     default:
         break;
     }

@@ -29,6 +29,10 @@ struct prehled {
     // The log: entries waiting, how long the oldest has waited (s), entries lost.
     long long logceka = 0, logztraceno = 0;
     double lognezapsano = 0;
+    long long logvynechano = 0;
+    // The PC's clock, as the kernel reported it; empty when it did not.
+    std::optional<bool> hodinysync;
+    std::optional<double> maxerror; // s
 };
 
 // Reads the snapshot's text; lines it does not know are passed over.

@@ -20,6 +20,11 @@ constexpr std::array<popisrodiny, pocetrodin> rodiny{{
      "Jak dlouho ceka nejstarsi nezapsany zaznam logu, 0 kdyz zadny neceka"},
     {rodina::ztraceno, "kamnar_log_ztraceno_total", "counter",
      "Zaznamy ztracene, protoze disk s logem neodpovidal a fronta v pameti byla plna"},
+    {rodina::hodinysync, "kamnar_hodiny_pc_synchronizovany", "gauge",
+     "1 kdyz jsou hodiny PC synchronizovany (jadro nehlasi STA_UNSYNC a maxerror je pod 16 s), "
+     "jinak 0"},
+    {rodina::maxerror, "kamnar_hodiny_pc_maxerror_seconds", "gauge",
+     "Nejvetsi mozna chyba hodin PC podle jadra (maxerror z adjtimex)"},
     {rodina::odpovida, "kamnar_modul_odpovida", "gauge",
      "1 kdyz modul odpovida (hlidac nad nulou), 0 kdyz byl hlasen, ze neodpovida"},
     {rodina::hlidac, "kamnar_modul_hlidac", "gauge",

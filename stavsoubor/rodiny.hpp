@@ -34,6 +34,8 @@ enum class rodina {
     cekajici,
     nezapsano,
     ztraceno,
+    hodinysync,
+    maxerror,
     // The families of the modules, each sample labelled modul="N",adresa="A"
     // (and the readings stari="0" to "4", the newest 0).
     odpovida,

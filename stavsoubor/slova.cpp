@@ -74,3 +74,15 @@ std::string radeklogu(const prehled &p) {
                 p.lognezapsano, p.logceka, p.logztraceno);
     return text;
 }
+
+std::string radekhodin(const prehled &p) {
+    std::string text;
+    if (p.hodinysync && *p.hodinysync)
+        pripisf(text, "hodiny PC synchronizovany, maxerror %.3f s", p.maxerror.value_or(0));
+    else if (p.hodinysync)
+        pripisf(text,
+                "hodiny PC NEJSOU synchronizovany, maxerror %.3f s - moduly dostavaji cas bez "
+                "zaruky",
+                p.maxerror.value_or(0));
+    return text;
+}

@@ -38,3 +38,7 @@ std::string radekdemona(const prehled &p);
 // The line on the log, without its line end, when its disk has not answered
 // for a second or more or entries were lost; else empty.
 std::string radeklogu(const prehled &p);
+
+// The line on the PC's clock, without its line end: whether it is
+// synchronised and its maximum error; empty when the file does not say.
+std::string radekhodin(const prehled &p);

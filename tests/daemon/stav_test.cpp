@@ -22,6 +22,7 @@
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/timex.h>
 #include <unistd.h>
 
 namespace {
@@ -304,6 +305,74 @@ TEST_F(StateFile, PrometheusToolsReadItWhileModulesTalk) {
     EXPECT_TRUE(std::regex_search(table.out, std::regex("\n   02  127\\.0\\.0\\.4        ano .* "
                                                         "SOFTE Reset\n")))
         << table.out;
+    EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
+}
+
+// About 45 s: the clock's state, as the preloaded stand-in of adjtimex()
+// reports it, reaches the state file within the cycle after it changed (20 s
+// given, a cycle being 10 s): not synchronised by STA_UNSYNC, and by a
+// maximum error of 16 s; each change between synchronised and not is logged
+// once; a clock the kernel will not report is left out.
+TEST_F(StateFile, TheClocksStateAndItsChangesAsTheKernelReportsThem) {
+    mkdir(adresarstavu, 0755);
+    configure({"127.0.0.2"});
+    const std::string hodiny = work + "/hodiny";
+    harness::writefile(hodiny, "0 500000\n");
+    harness::preload(opt, KAMNAR_HODINYPC_LIB);
+    opt.env.push_back("HODINYPC=" + hodiny);
+    launch();
+    const struct {
+        const char *jadro;           // "": adjtimex() fails
+        const char *sync, *maxerror; // the families' values, "" when left out
+    } kroky[] = {
+        {"0 500000\n", "1", "0.500000"},
+        {"64 1000\n", "0", "0.001000"},
+        {"0 16000000\n", "0", "16.000000"},
+        {"8193 2000\n", "1", "0.002000"},
+        {"", "", ""},
+    };
+    for (const auto &k : kroky) {
+        if (*k.jadro)
+            harness::writefile(hodiny, k.jadro);
+        else
+            unlink(hodiny.c_str());
+        ASSERT_TRUE(harness::waitfor(
+            [&] {
+                return *k.sync
+                           ? stateholds(std::string("\nkamnar_hodiny_pc_synchronizovany ") +
+                                        k.sync + "\n") &&
+                                 stateholds(std::string("\nkamnar_hodiny_pc_maxerror_seconds ") +
+                                            k.maxerror + "\n")
+                           : stateholds("kamnar_bezi 1") && !stateholds("kamnar_hodiny");
+            },
+            20s))
+            << k.jadro << state();
+    }
+    harness::result r = harness::run({harness::bin("kamnarstav")}, opt);
+    EXPECT_FALSE(has(r.out, "hodiny PC")) << r.out;
+    EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
+    std::string log = harness::maskprefixes(harness::logtext());
+    EXPECT_EQ(
+        count(log, "<T>Hodiny PC nejsou synchronizovany - moduly dostavaji cas bez zaruky \n"), 1u)
+        << log;
+    EXPECT_EQ(count(log, "<T>Hodiny PC jsou opet synchronizovany \n"), 1u) << log;
+    EXPECT_LT(log.find("nejsou synchronizovany"), log.find("opet synchronizovany"));
+}
+
+// The daemon's families agree with what the kernel's own adjtimex() says
+// (the maximum error grows by 0.5 ms a second: 1 s of room is plenty).
+TEST_F(StateFile, TheClocksFamiliesAgreeWithTheKernel) {
+    mkdir(adresarstavu, 0755);
+    configure({"127.0.0.2"});
+    launch();
+    ASSERT_TRUE(harness::waitfor([] { return stateholds("kamnar_hodiny_pc_maxerror_seconds"); }));
+    timex t{};
+    ASSERT_GE(adjtimex(&t), 0);
+    prehled p = ctiprehled(state());
+    ASSERT_TRUE(p.hodinysync && p.maxerror);
+    EXPECT_EQ(*p.hodinysync, (t.status & STA_UNSYNC) == 0 && t.maxerror < 16000000)
+        << t.status << " " << t.maxerror;
+    EXPECT_NEAR(*p.maxerror, static_cast<double>(t.maxerror) / 1e6, 1.0);
     EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
 }
 

@@ -19,8 +19,9 @@ bool has(const std::string &text, const std::string &part) {
 }
 
 // The log's line when its disk has not answered for a second or more, or
-// entries were lost; the table of a house without modules.
-TEST(Table, LogLineAndNoModule) {
+// entries were lost; the PC's clock's line when the file has it; the table
+// of a house without modules.
+TEST(Table, LogLineClockLineAndNoModule) {
     EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_log_cekajici 12\nkamnar_log_nezapsano_seconds "
                                        "35.2\nkamnar_log_ztraceno_total 0\n"),
                             0),
@@ -28,6 +29,16 @@ TEST(Table, LogLineAndNoModule) {
     EXPECT_FALSE(has(tabulka(ctiprehled("kamnar_log_nezapsano_seconds 0.3\n"), 0), "log se"));
     EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_log_ztraceno_total 7\n"), 0),
                     "\nlog se nezapisuje 0 s, ceka 0 zaznamu, ztraceno 7 zaznamu\n"));
+    EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_hodiny_pc_synchronizovany 1\n"
+                                       "kamnar_hodiny_pc_maxerror_seconds 0.0125\n"),
+                            0),
+                    "zpozdeni cyklu -\nhodiny PC synchronizovany, maxerror 0.013 s\n"));
+    EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_hodiny_pc_synchronizovany 0\n"
+                                       "kamnar_hodiny_pc_maxerror_seconds 16.5\n"),
+                            0),
+                    "\nhodiny PC NEJSOU synchronizovany, maxerror 16.500 s - moduly dostavaji "
+                    "cas bez zaruky\n"));
+    EXPECT_FALSE(has(tabulka(ctiprehled(""), 0), "hodiny PC"));
 
     prehled prazdny = ctiprehled("");
     EXPECT_EQ(tabulka(prazdny, 0), "v konfiguraci neni zadny modul\nkamnar bezi od -, paketu od "

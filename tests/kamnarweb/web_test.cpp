@@ -10,7 +10,9 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -20,6 +22,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -67,28 +70,39 @@ TEST(Page, MarksEachMinuteAndShowsTheFileOnlyAsText) {
     EXPECT_TRUE(has(pasek(h.moduly[1], m0 + 3),
                     "class=\"x\"/><rect x=\"1436\" width=\"1\" height=\"1\" class=\"n\"/><rect "
                     "x=\"1438\" width=\"1\" height=\"1\" class=\"n\"/></svg>"));
-    // A module under a new address starts anew; a day later the old minutes
-    // are gone; a clock gone back starts the history anew.
+    // Shares of the known minutes: module 0 answered in both of its.
+    EXPECT_EQ(podil(h, h.moduly[0], minutdne), 1.0);
+    EXPECT_EQ(podil(h, h.moduly[1], minuttydne), 0.0);
+    // A module under a new address starts anew; a week later the old minutes
+    // are gone. A clock gone back by less than an hour keeps the history and
+    // passes over the snapshot; by an hour or more, it starts it anew.
     zaznamenej(h, snimekz(t0 + 250, t0 + 245, "1", "127.0.0.9"), t0 + 250);
     EXPECT_EQ(h.moduly[1].minuty[policko(m0)], 0);
     EXPECT_EQ(h.moduly[1].minuty[policko(m0 + 4)], mlcel);
-    zaznamenej(h, snimekz(t0 + 86400 + 70, 0), t0 + 86400 + 70);
-    EXPECT_EQ(h.moduly[0].minuty[policko(m0 + 1)], 0);
-    zaznamenej(h, snimekz(t0, t0), t0);
+    EXPECT_EQ(podil(h, h.moduly[1], minutdne), 0.0);
+    const long long tyden = t0 + 7 * 86400 + 70;
+    EXPECT_EQ(zaznamenej(h, snimekz(tyden, tyden), tyden), zaznam::zapsano);
+    EXPECT_EQ(h.moduly[0].minuty[policko(m0)], 0);
+    EXPECT_EQ(podil(h, h.moduly[0], minuttydne), 1.0);
+    EXPECT_EQ(zaznamenej(h, snimekz(tyden - 3500, tyden), tyden - 3500), zaznam::preskocen);
+    EXPECT_EQ(h.od, t0 + 10);
+    EXPECT_EQ(h.moduly[0].minuty[policko(m0 + 7 * minutdne + 1)], paketprisel);
+    EXPECT_EQ(zaznamenej(h, snimekz(t0, t0), t0), zaznam::znovu);
     EXPECT_EQ(h.od, t0);
 
     // The largest page: a hundred modules with long addresses of markup,
-    // each minute of their strips unlike the one before.
+    // each minute of the strips unlike the one before.
     std::string text = bezi;
     for (int c = 0; c < 100; ++c)
         text += modul(c, "<script>" + std::string(150, '&'), "odpovida", 0);
     snimek s = posud(text, t0, t0);
     zaznamenej(h, s, t0);
     for (auto &[c, pas] : h.moduly)
-        for (long long k = 0; k < minutdne; ++k)
+        for (long long k = m0 - minutdne + 1; k <= m0; ++k)
             pas.minuty[policko(k)] = k % 2 ? paketprisel : mlcel;
     std::string t = stranka(s, h, cestastavu);
-    EXPECT_EQ(count(t, "<rect "), 100 * (minutdne + 1));
+    // Strips for the history's 31 modules, the others' empty.
+    EXPECT_EQ(count(t, "<rect "), 100 + nejvicemodulu * minutdne);
     std::string adresa = "&lt;script&gt;";
     for (int i = 0; i < 56; ++i)
         adresa += "&amp;";
@@ -97,16 +111,19 @@ TEST(Page, MarksEachMinuteAndShowsTheFileOnlyAsText) {
     EXPECT_LE(t.size(), nejvetsistranka);
 }
 
-// A TCP connection from the address `od` to kamnarweb at `kam`, or -1.
-int spoj(const std::string &od, const std::string &kam = "127.0.0.1", unsigned short port = 8150) {
-    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// A TCP connection from the address `od` to kamnarweb at `kam`, or -1; not
+// waiting for the connection to be made when `cekat` is false.
+int spoj(const std::string &od, const std::string &kam = "127.0.0.1", unsigned short port = 8150,
+         bool cekat = true) {
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (cekat ? 0 : SOCK_NONBLOCK), 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = inet_addr(od.c_str());
     if (bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0) {
         a.sin_port = htons(port);
         a.sin_addr.s_addr = inet_addr(kam.c_str());
-        if (connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0)
+        if (connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 ||
+            (!cekat && errno == EINPROGRESS))
             return s;
     }
     close(s);
@@ -160,9 +177,14 @@ class Web : public RunningDaemon {
   protected:
     harness::process web;
 
+    std::string historie; // the service's state directory
+
     void SetUp() override {
         RunningDaemon::SetUp();
         mkdir(adresarstavu, 0755);
+        historie = work + "/kamnarweb";
+        mkdir(historie.c_str(), 0700);
+        opt.env.push_back("STATE_DIRECTORY=" + historie);
     }
     void TearDown() override {
         for (harness::process *p : {&web})
@@ -260,12 +282,10 @@ TEST_F(Web, ListensWhereItsArgumentsSayOrRefusesThem) {
               "/run/kamnar/kamnar.prom\nkamnarweb skoncil\n");
 }
 
-// About 35 s: a client that sends a byte each second is cut off only when
-// its connection has lasted 30 s. Against the clock, with room: connections
-// beyond an address's 16 are closed within the 500 ms given them, the idle
-// one within 60 s (10 s idle), the slow one within 90 s (30 s of life), and
-// the 64 held ones stay open through the second in which a new one waits
-// (they would be closed after 10 s idle).
+// About 10 s. Against the clock, with room: connections beyond an
+// address's 4 or a network's 8 are closed within the 500 ms given them, and
+// the clients whose request's head has not come are closed within 30 s of
+// their connection (5 s for the head).
 TEST_F(Web, HostileClientsGetTheirErrorAndTheOthersAreServed) {
     harness::writefile(cestastavu, bezi);
     spustweb();
@@ -296,6 +316,10 @@ TEST_F(Web, HostileClientsGetTheirErrorAndTheOthersAreServed) {
         {"GET /index.html" + h + "\r\n", "404"},
         {"GET http://kamnar/metrics" + h + "\r\n", "404"},
         {"GET /?x=<script>" + h + "\r\n", "200"},
+        {std::string("GET /\0/../x", 11) + h + "\r\n", "400"},
+        {"GET /%00/../x" + h + "\r\n", "400"},
+        {"GET /?a=\x1b[2J" + h + "\r\n", "400"},
+        {"GET /metrics%0d%0aX:%20y" + h + "\r\n", "400"},
     };
     for (const auto &p : pripady) {
         std::string odpoved = zeptej(p.pozadavek);
@@ -309,9 +333,8 @@ TEST_F(Web, HostileClientsGetTheirErrorAndTheOthersAreServed) {
         ASSERT_TRUE(slouzi()) << p.pozadavek.substr(0, 40);
     }
 
-    // Connections held open: those beyond 16 from one address are closed at
-    // once, and the other addresses are served. With 64 open in all, a new
-    // one waits unanswered in the kernel's queue until some are closed.
+    // Connections held open: those beyond 4 from one address and 8 from one
+    // network are closed at once, and this computer's own address is served.
     auto drzet = [](const std::string &od, int kolik) {
         std::vector<int> s;
         for (int i = 0; i < kolik; ++i)
@@ -327,25 +350,20 @@ TEST_F(Web, HostileClientsGetTheirErrorAndTheOthersAreServed) {
         }
         return n;
     };
-    std::vector<int> vsechna = drzet("127.0.0.10", 20);
-    EXPECT_EQ(otevrene(vsechna), 16);
+    std::vector<int> vsechna;
+    for (auto [od, kolik] :
+         {std::pair{"127.0.0.10", 4}, {"127.0.0.11", 4}, {"127.0.0.12", 0}, {"127.0.1.10", 4}}) {
+        std::vector<int> s = drzet(od, 6);
+        EXPECT_EQ(otevrene(s), kolik) << od;
+        vsechna.insert(vsechna.end(), s.begin(), s.end());
+    }
     EXPECT_TRUE(slouzi()) << "from 127.0.0.1";
-    for (const char *od : {"127.0.0.11", "127.0.0.12", "127.0.0.13"})
-        for (int s : drzet(od, 16))
-            vsechna.push_back(s);
-    int dalsi = spoj("127.0.0.20");
-    const std::string get = "GET / HTTP/1.0\r\n\r\n";
-    ASSERT_EQ(send(dalsi, get.data(), get.size(), MSG_NOSIGNAL), static_cast<ssize_t>(get.size()));
-    EXPECT_EQ(docti(dalsi, 1s), "\n[spojeni nezavreno]");
     for (int s : vsechna)
         close(s);
-    EXPECT_TRUE(docti(dalsi).starts_with("HTTP/1.1 200 OK\r\n"));
-    close(dalsi);
 
     // Slow clients: one stops in the middle of its headers, one sends a byte
-    // each second. Both are closed without an answer, the first after 10 s
-    // idle, the second when its connection is 30 s old; meanwhile the
-    // others are served.
+    // each second. Both are closed without an answer, their head not having
+    // come within 5 s; meanwhile the others are served.
     int necinny = spoj("127.0.0.30");
     ASSERT_GE(necinny, 0);
     ASSERT_GT(send(necinny, "GET / HTTP/1.1\r\nHost: k", 24, MSG_NOSIGNAL), 0);
@@ -356,7 +374,7 @@ TEST_F(Web, HostileClientsGetTheirErrorAndTheOthersAreServed) {
         std::string zacatek = "GET / HTTP/1.1\r\nHost: kamnar\r\nX-Pomalu: ";
         if (s < 0 || send(s, zacatek.data(), zacatek.size(), MSG_NOSIGNAL) < 0)
             return;
-        for (int i = 0; i < 90 && !preruseno; ++i) {
+        for (int i = 0; i < 30 && !preruseno; ++i) {
             pollfd p{s, POLLIN, 0};
             if (send(s, "a", 1, MSG_NOSIGNAL) != 1 || poll(&p, 1, 1000) == 1) {
                 odpovedpomalemu = docti(s, 1s);
@@ -365,21 +383,159 @@ TEST_F(Web, HostileClientsGetTheirErrorAndTheOthersAreServed) {
         }
         close(s);
     });
-    EXPECT_EQ(docti(necinny, 60s), "");
+    EXPECT_EQ(docti(necinny, 30s), "");
     close(necinny);
     EXPECT_TRUE(slouzi());
     pomaly.join();
-    EXPECT_TRUE(preruseno) << "the slow client was not cut off within 90 s";
+    EXPECT_TRUE(preruseno) << "the slow client was not cut off within 30 s";
     EXPECT_EQ(odpovedpomalemu, "");
     EXPECT_TRUE(slouzi());
     EXPECT_EQ(harness::finish(web, SIGTERM).status, 0);
+}
+
+// About 25 s: neighbours on 4 addresses keep 16 slow connections each (a
+// byte every 9 s), and 70 more sockets from other networks only connect,
+// each reconnecting as soon as it is closed. A scraper on 127.0.0.1 fetches
+// /metrics every 2 s with a 5-s time-out, and is served 9 times in 10 or
+// more (a Prometheus scrape's time-out is the clock's room here).
+TEST_F(Web, NeighboursHoldingSlowConnectionsDoNotLockTheLocalScraperOut) {
+    harness::writefile(cestastavu, bezi);
+    spustweb();
+    std::atomic<bool> konec{false};
+    std::thread utocnik([&] {
+        struct sok {
+            std::string od;
+            bool pomaly;
+            int fd = -1;
+        };
+        std::vector<sok> s;
+        for (int a = 1; a <= 4; ++a)
+            for (int i = 0; i < 16; ++i)
+                s.push_back({"127.0." + std::to_string(a) + ".1", true});
+        for (int i = 0; i < 70; ++i)
+            s.push_back({"127.0." + std::to_string(10 + i) + ".1", false});
+        for (int kolo = 0; !konec; ++kolo) {
+            for (sok &k : s) {
+                pollfd p{k.fd, POLLIN, 0};
+                if (k.fd >= 0 && poll(&p, 1, 0) == 1) { // closed by the server
+                    close(k.fd);
+                    k.fd = -1;
+                }
+                if (k.fd < 0) {
+                    k.fd = spoj(k.od, "127.0.0.1", 8150, false);
+                    if (k.pomaly && k.fd >= 0)
+                        send(k.fd, "GET / HTTP/1.1\r\nHost: k\r\nX: ", 30, MSG_NOSIGNAL);
+                } else if (k.pomaly && kolo % 90 == 0) {
+                    send(k.fd, "a", 1, MSG_NOSIGNAL);
+                }
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        for (sok &k : s)
+            if (k.fd >= 0)
+                close(k.fd);
+    });
+    std::this_thread::sleep_for(2s); // the attack in place
+    int obslouzeno = 0;
+    for (int i = 0; i < 10; ++i) {
+        auto zacatek = std::chrono::steady_clock::now();
+        int s = spoj("127.0.0.1", "127.0.0.1", 8150, false);
+        const std::string get = "GET /metrics HTTP/1.0\r\n\r\n";
+        pollfd p{s, POLLOUT, 0};
+        if (s >= 0 && poll(&p, 1, 5000) == 1 &&
+            send(s, get.data(), get.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(get.size()))
+            obslouzeno += docti(s, 5s - (std::chrono::steady_clock::now() - zacatek) / 1ms * 1ms)
+                              .starts_with("HTTP/1.1 200 OK\r\n");
+        if (s >= 0)
+            close(s);
+        std::this_thread::sleep_until(zacatek + 2s);
+    }
+    konec = true;
+    utocnik.join();
+    EXPECT_GE(obslouzeno, 9);
+    EXPECT_EQ(harness::finish(web, SIGTERM).status, 0);
+}
+
+// About 30 s: beside the daemon (module 0 answering, module 1 silent), the
+// API and /healthz while it runs and after its stop, and a history that a
+// restart of kamnarweb keeps, after a damaged one was set aside.
+TEST_F(Web, ApiHealthAndHistoryBesideTheDaemon) {
+    harness::writefile(historie + "/historie", "kamnarweb historie 1\nod nic\n");
+    launchhouse();
+    spustweb();
+    EXPECT_TRUE(has(harness::output(web),
+                    "Soubor historie " + historie +
+                        "/historie je poskozeny nebo cizi - odlozen jako " + historie +
+                        "/historie.poskozeny (chyba cislo 0), historie zacina znovu\n"))
+        << harness::output(web);
+    EXPECT_EQ(harness::readfile(historie + "/historie.poskozeny"),
+              "kamnarweb historie 1\nod nic\n");
+    const std::regex modul0(
+        R"(\{"cislo": 0, "adresa": "127\.0\.0\.2", "odpovida": true, "cas_souhlasi": true, "tmr1": \d+, )"
+        R"("defpr1": 500, "posledni_paket": "\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\+0[12]:00", "posledni_paket_unix": \d+, )");
+    std::string api;
+    ASSERT_TRUE(harness::waitfor([&] {
+        api = ziskej("/api/v1/stav");
+        return std::regex_search(api, modul0);
+    })) << api;
+    EXPECT_TRUE(has(api, "\r\nContent-Type: application/json\r\n")) << api;
+    EXPECT_TRUE(has(telo(api), R"({"cislo": 1, "adresa": "127.0.0.3", "odpovida": )")) << api;
+    EXPECT_TRUE(has(telo(api), R"("tmr1": null, "defpr1": null, "posledni_paket": null, )"
+                               R"("posledni_paket_unix": null, "reset": null,)"))
+        << api;
+    EXPECT_TRUE(std::regex_search(
+        api,
+        std::regex(R"("hodiny_pc": \{"synchronizovany": (true|false), "maxerror_s": [0-9.e-]+\})")))
+        << api;
+    std::string zdravi = ziskej("/healthz");
+    EXPECT_TRUE(zdravi.starts_with("HTTP/1.1 200 OK\r\n") && telo(zdravi) == "ok\n") << zdravi;
+
+    // A restart keeps the history; the stopped daemon is not healthy.
+    std::smatch od;
+    ASSERT_TRUE(std::regex_search(api, od, std::regex(R"("historie_od": "[^"]+")")));
+    EXPECT_EQ(harness::finish(web, SIGTERM).status, 0);
+    EXPECT_TRUE(has(harness::readfile(historie + "/historie"), "\nmodul 1 127.0.0.3 "));
+    spustweb();
+    EXPECT_TRUE(has(ziskej("/api/v1/stav"), od.str())) << od.str();
+    EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
+    ASSERT_TRUE(harness::waitfor([&] {
+        zdravi = ziskej("/healthz");
+        return zdravi.starts_with("HTTP/1.1 503 ");
+    })) << zdravi;
+    EXPECT_TRUE(telo(zdravi).starts_with("kamnar nebezi - skoncil ")) << zdravi;
+    EXPECT_TRUE(has(ziskej("/api/v1/stav"), R"("demon": {"bezi": false, "od": ")"));
+    EXPECT_EQ(harness::finish(web, SIGTERM).status, 0);
+}
+
+// The colour of a PNG image's top left pixel as "R,G,B" (8-bit RGB or RGBA,
+// as Chromium writes them): whatever filter the first row has, its first
+// pixel is stored as it is.
+std::string prvnibod(const std::string &png) {
+    std::string data;
+    for (std::size_t i = 8; i + 8 <= png.size();) {
+        std::uint32_t delka = 0;
+        std::memcpy(&delka, png.data() + i, 4);
+        delka = ntohl(delka);
+        if (png.compare(i + 4, 4, "IDAT") == 0)
+            data += png.substr(i + 8, delka);
+        i += 12 + delka;
+    }
+    unsigned char radek[5];
+    uLongf delka = sizeof radek;
+    if (png.size() < 26 || png[24] != 8 ||
+        uncompress(radek, &delka, reinterpret_cast<const Bytef *>(data.data()), data.size()) ==
+            Z_DATA_ERROR ||
+        delka < 4)
+        return "?";
+    return std::to_string(radek[1]) + "," + std::to_string(radek[2]) + "," +
+           std::to_string(radek[3]);
 }
 
 // Debian's Chromium, headless, on the page: `co` is --dump-dom (the
 // rendered DOM on standard output) or --screenshot=FILE; `velikost` the
 // window's, as "360,740".
 harness::result chromium(const std::string &work, const std::string &velikost,
-                         const std::string &co) {
+                         const std::string &co, bool tmave = false) {
     static int profil = 0;
     harness::options o;
     o.env = {"HOME=" + work, "TZ=Europe/Prague"};
@@ -388,7 +544,9 @@ harness::result chromium(const std::string &work, const std::string &velikost,
                          "--disable-quic", "--no-first-run", "--disable-background-networking",
                          "--disable-component-update", "--disable-sync",
                          "--user-data-dir=" + work + "/chromium-" + std::to_string(++profil),
-                         "--window-size=" + velikost, co, "http://127.0.0.1:8150/"},
+                         "--window-size=" + velikost,
+                         tmave ? "--force-dark-mode" : "--disable-features=WebContentsForceDark",
+                         co, "http://127.0.0.1:8150/"},
                         o);
 }
 
@@ -461,6 +619,13 @@ TEST_F(Web, ChromiumShowsEachModuleItsStripAndTheStoppedDaemon) {
         auto [sirka, vyska] = rozmery(harness::readfile(png));
         EXPECT_EQ(std::to_string(sirka) + "," + std::to_string(vyska), velikost) << png;
     }
+
+    // The phone in its dark scheme: the page's background dark, the light
+    // one white.
+    std::string tmavy = snimky + "/kamnarweb-telefon-tmavy.png";
+    ASSERT_EQ(chromium(work, "360,740", "--screenshot=" + tmavy, true).status, 0);
+    EXPECT_EQ(prvnibod(harness::readfile(tmavy)), "21,21,21");
+    EXPECT_EQ(prvnibod(harness::readfile(snimky + "/kamnarweb-telefon.png")), "255,255,255");
 
     // The daemon stops: its last file says so, then it grows old.
     EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
