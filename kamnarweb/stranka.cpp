@@ -1,7 +1,7 @@
 #include "stranka.hpp"
 
 #include "pripis.hpp"
-#include "tabulka.hpp"
+#include "slova.hpp"
 
 #include <algorithm>
 
@@ -161,7 +161,7 @@ std::string pasek(const pasmodulu &pas, long long minuta) {
     std::string t;
     pripisf(t,
             "<svg viewBox=\"0 0 %lld 1\" preserveAspectRatio=\"none\" role=\"img\" "
-            "aria-label=\"odpovedi za poslednich 24 hodin po minutach\">"
+            "aria-label=\"pakety a cele cykly bez odpovedi za poslednich 24 hodin po minutach\">"
             "<rect width=\"%lld\" height=\"1\" class=\"x\"/>",
             minutdne, minutdne);
     // One rectangle per run of minutes alike, the oldest on the left.
@@ -198,8 +198,10 @@ std::string stranka(const snimek &s, const historie &h, const char *cesta) {
     }
     pripisf(t,
             "<p id=\"historie\" class=\"pozn\">Historie od %s - kamnarweb ji drzi jen v pameti. "
-            "Pruh pod modulem ukazuje poslednich 24 hodin po minutach: zelena modul "
-            "odpovidal, cervena neodpovidal, seda nevime (kamnar nebo kamnarweb nebezel).</p>\n"
+            "Pruh pod modulem ukazuje poslednich 24 hodin po minutach: zelena prisel paket od "
+            "modulu, cervena cely cyklus (10 s) bez odpovedi, seda nevime (kamnar nebo kamnarweb "
+            "nebezel). Sloupec odpovida ukazuje NE, az kamnar hlasi, ze modul neodpovida (po "
+            "100 s bez odpovedi).</p>\n"
             "<p class=\"pozn\">Stav nacten %s ze souboru %s, stranka se sama obnovuje kazdych "
             "10 s.</p>\n</body>\n</html>\n",
             h.od ? mistnicas(h.od).c_str() : "-", mistnicas(s.nacteno).c_str(),

@@ -7,7 +7,7 @@
 // and answers each time command with status datagrams to port 15150 of the
 // sender: a TMR1 reading (type 1) every time, and after a command 8 also its
 // DEFPR1 value (type 9). Its clock is set by the commands; from the second
-// command on it agrees with them and the status byte carries 0x40. A reset
+// command on it agrees with them and the status byte carries bitsouhlasi. A reset
 // command (13) "resets" it: the clock is lost and its next datagram reports
 // the SOFTE reset with its last time. It runs until it is killed.
 #include "datagram.hpp"
@@ -125,8 +125,8 @@ int main(int argc, char **argv) {
         }
         od.sin_port = htons(portdemona);
         stavmodulu s{};
-        s.typ = 1;
-        s.status = souhlasi ? 0x40 : 0x00;
+        s.typ = typtmr1;
+        s.status = souhlasi ? bitsouhlasi : 0;
         s.cosestalo = static_cast<std::uint8_t>(pricina);
         s.casmodulu = posledni;
         s.hodnota = tmr1 = static_cast<std::uint16_t>(tmr1 + 7);
@@ -137,8 +137,8 @@ int main(int argc, char **argv) {
                         s.hodnota, s.status, pricina);
         pricina = nicnoveho;
         if (prikaz->kod == prikazcasdefpr1) {
-            s = stavmodulu{9,
-                           static_cast<std::uint8_t>(souhlasi ? 0x40 : 0),
+            s = stavmodulu{typdefpr1,
+                           static_cast<std::uint8_t>(souhlasi ? bitsouhlasi : 0),
                            nicnoveho,
                            0,
                            0,

@@ -47,7 +47,7 @@ void filltables() {
     a.tmr1[3] = 1007;
     a.tmr1[4] = 1014;
     a.odpocet = 3;
-    zapispaket(a, {9, 0x40, nicnoveho, 0, 0, 0, 0}, 1796630400);
+    zapispaket(a, {typdefpr1, bitsouhlasi, nicnoveho, 0, 0, 0, 0}, 1796630400);
     a.odeslano = 12;
     b.hlidac = 0;
     b.odeslano = 10;
@@ -252,7 +252,7 @@ TEST_F(StateFile, FollowsTheModulesAndIsLeftAtTheStop) {
     harness::command c;
     ASSERT_TRUE(harness::receive(socks[0], c));
     int commands = 1;
-    auto b = sestavstav({9, 0x40, 3, 0, 0, 1700000000, 672});
+    auto b = sestavstav({typdefpr1, bitsouhlasi, 3, 0, 0, 1700000000, 672});
     harness::sendstatus(socks[0], {b.begin(), b.end()});
     harness::sendstatus(stranger, {b.begin(), b.end()});
     const std::string m0 = "{modul=\"0\",adresa=\"127.0.0.2\"}";

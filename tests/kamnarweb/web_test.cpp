@@ -57,11 +57,13 @@ TEST(Page, MarksEachMinuteAndShowsTheFileOnlyAsText) {
     // stopped daemon's file, which marks nothing.
     zaznamenej(h, snimekz(t0 + 125, t0 + 119), t0 + 125);
     zaznamenej(h, snimekz(t0 + 190, t0 + 185, "0"), t0 + 190);
-    EXPECT_EQ(pasek(h.moduly[0], m0 + 3),
-              "<svg viewBox=\"0 0 1440 1\" preserveAspectRatio=\"none\" role=\"img\" "
-              "aria-label=\"odpovedi za poslednich 24 hodin po minutach\"><rect width=\"1440\" "
-              "height=\"1\" class=\"x\"/><rect x=\"1436\" width=\"2\" height=\"1\" "
-              "class=\"a\"/></svg>");
+    EXPECT_EQ(
+        pasek(h.moduly[0], m0 + 3),
+        "<svg viewBox=\"0 0 1440 1\" preserveAspectRatio=\"none\" role=\"img\" "
+        "aria-label=\"pakety a cele cykly bez odpovedi za poslednich 24 hodin po minutach\"><rect "
+        "width=\"1440\" "
+        "height=\"1\" class=\"x\"/><rect x=\"1436\" width=\"2\" height=\"1\" "
+        "class=\"a\"/></svg>");
     EXPECT_TRUE(has(pasek(h.moduly[1], m0 + 3),
                     "class=\"x\"/><rect x=\"1436\" width=\"1\" height=\"1\" class=\"n\"/><rect "
                     "x=\"1438\" width=\"1\" height=\"1\" class=\"n\"/></svg>"));

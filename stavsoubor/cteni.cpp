@@ -1,7 +1,7 @@
 #include "cteni.hpp"
 
 #include "pripis.hpp"
-#include "tabulka.hpp"
+#include "slova.hpp"
 
 #include <algorithm>
 #include <cerrno>
