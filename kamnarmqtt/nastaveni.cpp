@@ -173,7 +173,7 @@ std::string nactiheslo(const nastaveni &n, const char *jmeno, std::string &heslo
     else if (!hesloukryte(st.st_uid, st.st_gid, st.st_mode & 07777, getuid(), getgid()))
         pripisf(zprava, "%s radek %d: soubor s heslem %s smi cist jen root a sluzba - koncim",
                 jmeno, n.hesloradek, cesta);
-    heslo = text.substr(0, text.find('\n'));
+    heslo = text.substr(0, text.find_first_of("\r\n"));
     if (zprava.empty() && heslo.empty())
         pripisf(zprava, "%s radek %d: soubor s heslem %s je prazdny - koncim", jmeno, n.hesloradek,
                 cesta);

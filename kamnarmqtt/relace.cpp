@@ -137,8 +137,8 @@ void obsluhuj(long long ted) {
             prodleva = prvniprodleva;
             hlasstav(spojeni::pripojeno, "");
             nove = true;
-            std::string stav = nast.predponaha + "/status";
-            mosquitto_subscribe(klient, nullptr, stav.c_str(), 1);
+            std::string temastavu = nast.predponaha + "/status";
+            mosquitto_subscribe(klient, nullptr, temastavu.c_str(), 1);
             zverejni(temadostupnosti(nast), "online");
         }
         if (kod != MOSQ_ERR_SUCCESS)
