@@ -348,6 +348,7 @@ TEST_F(MqttDaemon, DiscoveryAndStatesOfAnAnsweringAndASilentModule) {
     harness::options o = opt;
     o.env.push_back("STATE_DIRECTORY=" + work);
     helpers.push_back(harness::start({harness::bin("kamnarmqtt"), "-c", work + "/k.conf"}, o));
+    const harness::process &k = helpers.back();
     zpravy z;
     ASSERT_TRUE(harness::waitfor(
         [&] {
@@ -355,7 +356,8 @@ TEST_F(MqttDaemon, DiscoveryAndStatesOfAnAnsweringAndASilentModule) {
             return has(z["kamnar/modul/127.0.0.3"], "\"odpovida\":false") &&
                    has(z["kamnar/modul/127.0.0.2"], "\"odpovida\":true,\"cas_souhlasi\":true");
         },
-        180s));
+        180s))
+        << harness::output(k) << harness::readfile("/run/kamnar/kamnar.prom");
     EXPECT_EQ(z[dostupnost], "online");
     EXPECT_TRUE(has(z["kamnar/demon"], "{\"bezi\":true,\"od\":\"20"));
     EXPECT_EQ(z.size(), 20u);
