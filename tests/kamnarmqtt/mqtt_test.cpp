@@ -114,12 +114,9 @@ class Mqtt : public ::testing::Test {
             if (p.pid > 0)
                 harness::finish(p, SIGKILL);
     }
-    harness::process &spust(const std::vector<std::string> &argv) {
-        procesy.push_back(harness::start(argv, opt));
-        return procesy.back();
-    }
     harness::process &kamnarmqtt() {
-        return spust({harness::bin("kamnarmqtt"), "-c", konfigurace});
+        procesy.push_back(harness::start({harness::bin("kamnarmqtt"), "-c", konfigurace}, opt));
+        return procesy.back();
     }
     harness::process &mosquitto() {
         procesy.push_back(broker());
@@ -155,13 +152,9 @@ TEST(Nastaveni, ReadsEveryKeyAndNamesTheFaultyLine) {
                            "/etc/h\ntls_ca /etc/ca.pem\npredpona_ha ha/x\ntema dum/kamnar\n",
                            "k.conf", n),
               "");
-    EXPECT_EQ(n.broker + n.uzivatel + n.heslosoubor + n.tlsca + n.predponaha + n.tema,
-              "mqtt.doma"
-              "kamnar"
-              "/etc/h"
-              "/etc/ca.pem"
-              "ha/x"
-              "dum/kamnar");
+    EXPECT_EQ(n.broker + " " + n.uzivatel + " " + n.heslosoubor + " " + n.tlsca + " " +
+                  n.predponaha + " " + n.tema,
+              "mqtt.doma kamnar /etc/h /etc/ca.pem ha/x dum/kamnar");
     EXPECT_EQ(n.port, 8883);
     const std::pair<const char *, const char *> spatne[] = {
         {"brokr x\n", "k.conf radek 1: neznamy klic brokr - koncim"},
