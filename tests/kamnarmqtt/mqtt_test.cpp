@@ -219,6 +219,24 @@ TEST_F(Mqtt, WillSaysOfflineAfterSigkill) {
     EXPECT_EQ(pockej([](zpravy &z) { return z[dostupnost] == "offline"; })[dostupnost], "offline");
 }
 
+// Readings every 2 s that change nothing send nothing, nor does a module's
+// new time of its last datagram and watchdog alone: a subscriber of 7 s
+// gets the retained messages and no other.
+TEST_F(Mqtt, UnchangedValuesAreNotSentAgain) {
+    mosquitto();
+    zapisstav(soubor({"127.0.0.2"}));
+    kamnarmqtt();
+    pockej([](zpravy &z) { return z.contains("kamnar/modul/127.0.0.2"); });
+    harness::process sub = harness::start(
+        {"/usr/bin/mosquitto_sub", "-p", "1883", "-t", "kamnar/#", "-F", "%r %t", "-W", "7"});
+    sleep(1);
+    zapisstav(soubor({"127.0.0.2"}) + modul(0, "127.0.0.2", "hlidac", 9) +
+              modul(0, "127.0.0.2", "posledni_paket_timestamp_seconds", 1796630400));
+    std::string out = harness::finish(sub, 0).out;
+    EXPECT_EQ(harness::count(out, "\n"), 3u) << out;
+    EXPECT_EQ(harness::count(out, "1 kamnar/"), 3u) << out;
+}
+
 TEST_F(Mqtt, OfflineAfterSigterm) {
     mosquitto();
     zapisstav(soubor({"127.0.0.2"}));
