@@ -2,12 +2,23 @@
 
 #include "pripis.hpp"
 
-#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
-std::string cislo(const std::optional<long long> &n) {
-    return n ? std::to_string(*n) : "-";
+// One line of the table: the headings, or a module's cells, each padded to
+// its column's width, two blanks between them.
+void radek(std::string &text, const std::vector<bunka> &bunky, bool nadpisy) {
+    for (std::size_t i = 0; i < bunky.size(); ++i) {
+        const bunka &b = bunky[i];
+        if (i > 0)
+            text += "  ";
+        if (nadpisy)
+            pripisf(text, "%-*s", std::abs(b.sirka), b.nadpis);
+        else
+            pripisf(text, "%*s", b.sirka, b.text.c_str());
+    }
+    text += "\n";
 }
 
 } // namespace
@@ -17,16 +28,9 @@ std::string tabulka(const prehled &p, std::time_t ted) {
     if (p.moduly.empty())
         text += "v konfiguraci neni zadny modul\n";
     else
-        text += "modul  adresa           odpovida  posledni paket  TMR1   DEFPR1  cas modulu  "
-                "posledni reset\n";
-    for (const auto &[c, m] : p.moduly) {
-        std::string paket = "nikdy";
-        if (m.poslednipaket)
-            paket = "pred " + std::to_string(std::max(0LL, ted - *m.poslednipaket)) + " s";
-        pripisf(text, "   %02d  %-15s  %-8s  %-14s  %5s  %6s  %-10s  %s\n", c, m.adresa.c_str(),
-                m.odpovida ? "ano" : "NE", paket.c_str(), cislo(m.tmr1).c_str(),
-                cislo(m.defpr1).c_str(), texthodin(m), textresetu(m).c_str());
-    }
+        radek(text, radekmodulu(0, {}, ted), true);
+    for (const auto &[c, m] : p.moduly)
+        radek(text, radekmodulu(c, m, ted), false);
     text += radekdemona(p) + "\n";
     if (std::string log = radeklogu(p); !log.empty())
         text += log + "\n";
@@ -40,4 +44,13 @@ int vysledek(const prehled &p) {
         if (!m.odpovida)
             return 1;
     return 0;
+}
+
+int vypis(const snimek &s, const char *cesta, std::string &text) {
+    if (!jeplatny(s)) {
+        text = zprava(s, cesta) + "\n";
+        return 2;
+    }
+    text = tabulka(s.p, s.nacteno);
+    return vysledek(s.p);
 }

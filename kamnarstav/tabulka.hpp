@@ -1,6 +1,7 @@
 // kamnarstav's table of the modules for people, and its exit status.
 #pragma once
 
+#include "cteni.hpp"
 #include "ctenistavu.hpp"
 #include "slova.hpp"
 
@@ -15,3 +16,9 @@ std::string tabulka(const prehled &p, std::time_t ted);
 // kamnarstav's exit status for a snapshot it could read: 0 when every module
 // answers, 1 when one or more does not, 2 when the daemon has stopped.
 int vysledek(const prehled &p);
+
+// What kamnarstav prints of the snapshot s of the file at `cesta`, and its
+// exit status: the table of a running or a stopped daemon; of a file not
+// rewritten for long, or one that is not the daemon's whole file, only its
+// line, and 2.
+int vypis(const snimek &s, const char *cesta, std::string &text);

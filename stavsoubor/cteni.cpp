@@ -80,6 +80,10 @@ bool matabulku(const snimek &s) {
            s.stav == stavsouboru::stary;
 }
 
+bool jeplatny(const snimek &s) {
+    return s.stav == stavsouboru::bezi || s.stav == stavsouboru::skoncil;
+}
+
 std::string zprava(const snimek &s, const char *cesta) {
     std::string text;
     switch (s.stav) {

@@ -3,7 +3,16 @@
 #include "pricinyresetu.hpp"
 #include "pripis.hpp"
 
+#include <algorithm>
 #include <ctime>
+
+namespace {
+
+std::string cislo(const std::optional<long long> &n) {
+    return n ? std::to_string(*n) : "-";
+}
+
+} // namespace
 
 std::string mistnicas(long long t) {
     std::time_t tt = static_cast<std::time_t>(t);
@@ -22,6 +31,29 @@ const char *texthodin(const prehledmodulu &m) {
 std::string textresetu(const prehledmodulu &m) {
     const char *reset = m.pricina ? slovacosestalo(*m.pricina) : nullptr;
     return reset ? reset : m.pricina ? std::to_string(*m.pricina) : "-";
+}
+
+std::vector<bunka> radekmodulu(int c, const prehledmodulu &m, long long ted) {
+    std::string modul, paket = "nikdy", paketweb, reset = textresetu(m), resetweb;
+    pripisf(modul, "%02d", c);
+    if (m.poslednipaket) {
+        paket = "pred " + std::to_string(std::max(0LL, ted - *m.poslednipaket)) + " s";
+        paketweb = mistnicas(*m.poslednipaket) + " (" + paket + ")";
+    }
+    // A module that had not been given the time yet reports 0.
+    if (m.casresetu && *m.casresetu > 0)
+        resetweb = reset + ", cas modulu " + mistnicas(*m.casresetu);
+    const char *odpovida = m.odpovida ? "ano" : "NE";
+    return {
+        {"modul", modul, "", "", 5},
+        {"adresa", m.adresa, "", "", -15},
+        {"odpovida", odpovida, "", odpovida, -8},
+        {"posledni paket", paket, paketweb, "", -14},
+        {"TMR1", cislo(m.tmr1), "", "", 5},
+        {"DEFPR1", cislo(m.defpr1), "", "", 6},
+        {"cas modulu", texthodin(m), "", "", -10},
+        {"posledni reset", reset, resetweb, "", 0},
+    };
 }
 
 std::string radekdemona(const prehled &p) {
