@@ -146,6 +146,10 @@ std::string stavdemona(const prehled &p, bool bezi) {
 
 std::string stavmodulu(int cislo, const prehledmodulu &m, bool promenlive) {
     std::optional<std::string> reset;
+    // A cause reported without a time of the module (PowerUp) comes with 0.
+    std::optional<long long> casresetu;
+    if (m.casresetu && *m.casresetu > 0)
+        casresetu = m.casresetu;
     if (m.pricina)
         if (const char *slova = slovacosestalo(*m.pricina))
             reset = jsontext(slova);
@@ -153,7 +157,7 @@ std::string stavmodulu(int cislo, const prehledmodulu &m, bool promenlive) {
            ",\"odpovida\":" + jsonbool(m.odpovida) + ",\"cas_souhlasi\":" + jsonbool(m.souhlasi) +
            ",\"tmr1\":" + jsoncislo(m.tmr1) + ",\"defpr1\":" + jsoncislo(m.defpr1) +
            ",\"posledni_paket\":" + (promenlive ? jsoncas(m.poslednipaket) : "null") +
-           ",\"reset\":" + reset.value_or("null") + ",\"reset_cas\":" + jsoncas(m.casresetu) +
+           ",\"reset\":" + reset.value_or("null") + ",\"reset_cas\":" + jsoncas(casresetu) +
            ",\"hlidac\":" +
            (promenlive && m.hlidac ? std::to_string(*m.hlidac) : std::string("null")) + "}";
 }
