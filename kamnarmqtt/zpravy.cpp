@@ -111,8 +111,11 @@ sdeleni konfigurace(const nastaveni &n, const entita &e, int cislo, const std::s
 } // namespace
 
 bool platnaadresa(const std::string &adresa) {
+    // Digits and dots only: c_str() must see the whole text (a NUL in it
+    // would make a topic of another module's address).
     in_addr a{};
-    return adresa.size() <= 15 && inet_pton(AF_INET, adresa.c_str(), &a) == 1;
+    return adresa.size() <= 15 && adresa.find_first_not_of("0123456789.") == std::string::npos &&
+           inet_pton(AF_INET, adresa.c_str(), &a) == 1;
 }
 
 std::string objekt(const std::string &adresa, const char *co) {

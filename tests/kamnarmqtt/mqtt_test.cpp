@@ -8,6 +8,7 @@
 #include "json.hpp"
 #include "jsonkontrola.hpp"
 #include "nastaveni.hpp"
+#include "zpravy.hpp"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -178,6 +179,23 @@ TEST(Nastaveni, ReadsEveryKeyAndNamesTheFaultyLine) {
     EXPECT_FALSE(hesloukryte(0, 0, 0604, 61234, 61234));
     EXPECT_FALSE(hesloukryte(0, 100, 0640, 61234, 61234));
     EXPECT_FALSE(hesloukryte(1000, 0, 0600, 61234, 61234));
+}
+
+// Only a module with a dotted IPv4 address is published: nothing else of
+// the file reaches a topic (a NUL in the address would make the topic of
+// the module before it).
+TEST(Zpravy, OnlyModulesWithADottedAddressArePublished) {
+    prehled p;
+    const std::string adresy[] = {"127.0.0.2", std::string("127.0.0.2\0\0", 11), "10.0.0.1/#",
+                                  "<b>", "127.0.0.2"};
+    for (int c = 0; c < 5; ++c)
+        p.moduly[c].adresa = adresy[c];
+    std::string temata;
+    for (const sdeleni &z : vsechnyzpravy(nastaveni{}, p, true))
+        temata += z.tema + "\n";
+    EXPECT_EQ(harness::count(temata, "kamnar_127_0_0_2_"), 6u) << temata;
+    EXPECT_EQ(harness::count(temata, "\nkamnar/modul/127.0.0.2\n"), 1u) << temata;
+    EXPECT_EQ(harness::count(temata, "\n"), 4u + 6 + 2);
 }
 
 // The configurations that cannot be used: one line naming the line, exit
@@ -368,7 +386,7 @@ TEST_F(MqttDaemon, DiscoveryAndStatesOfAnAnsweringAndASilentModule) {
                    has(z["kamnar/modul/127.0.0.2"], "\"odpovida\":true,\"cas_souhlasi\":true");
         },
         180s))
-        << harness::output(k) << harness::readfile("/run/kamnar/kamnar.prom");
+        << harness::output(k) << harness::readfile("/run/kamnar/kamnar.prom") << harness::logtext();
     EXPECT_EQ(z[dostupnost], "online");
     EXPECT_TRUE(has(z["kamnar/demon"], "{\"bezi\":true,\"od\":\"20"));
     EXPECT_EQ(z.size(), 20u);
