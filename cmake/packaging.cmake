@@ -1,8 +1,8 @@
 # Debian packages, made by CPack: `cmake --build build --target package`.
 #
 # Each build makes one package from its own programs: the PC build (amd64)
-# the package kamnar with the daemon, overkal, unitkick, casy, kamnarstav
-# and kamnarweb, their manual pages, the service units, the log rotation rule,
+# the package kamnar with the daemon, overkal, unitkick, casy, kamnarstav,
+# kamnarweb and kamnarmqtt, their manual pages, the service units, the log rotation rule,
 # the configuration and the alerting rules; the ARM build (armhf) the package
 # kamnar-board with the eight device clients and vlakna. The PC build also compiles the board's programs for its tests,
 # but only the component of its own machine goes into its package. The
@@ -74,7 +74,9 @@ rule and configuration /etc/kamnar/kamnar.conf, the calendar checker
 overkal, the module reset tool unitkick, the local-time probe casy, the
 table of the modules kamnarstav, and kamnarweb: a read-only web page of the
 modules with its own service, enabled, on 127.0.0.1 port 8150. Alerting
-rules for Prometheus are in /usr/share/kamnar.")
+rules for Prometheus are in /usr/share/kamnar. kamnarmqtt publishes the
+daemon and the modules to an MQTT broker with Home Assistant's discovery;
+its service is installed but not enabled.")
 set(CPACK_DEBIAN_PC_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/packaging/conffiles
   ${PROJECT_SOURCE_DIR}/packaging/postinst
