@@ -61,6 +61,9 @@ void demona(prehled &p, rodina r, double hodnota) {
     case rodina::ztraceno:
         p.logztraceno = cele;
         break;
+    case rodina::chybazapisu:
+        p.logchyba = cele;
+        break;
     default:
         break;
     }

@@ -2,7 +2,7 @@
 
 #include "pricinyresetu.hpp"
 
-const std::array<popisrodiny, 19> rodiny{{
+const std::array<popisrodiny, 20> rodiny{{
     {rodina::bezi, "kamnar_bezi", "gauge",
      "1 dokud kamnar bezi, 0 ve stavu zapsanem, kdyz skoncil"},
     {rodina::start, "kamnar_start_timestamp_seconds", "gauge",
@@ -20,6 +20,8 @@ const std::array<popisrodiny, 19> rodiny{{
      "Jak dlouho ceka nejstarsi nezapsany zaznam logu, 0 kdyz zadny neceka"},
     {rodina::ztraceno, "kamnar_log_ztraceno_total", "counter",
      "Zaznamy ztracene, protoze disk s logem neodpovidal a fronta v pameti byla plna"},
+    {rodina::chybazapisu, "kamnar_log_chyba_zapisu", "gauge",
+     "Cislo chyby, se kterou system naposledy odmitl zapis do logu, 0 kdyz se zaznamy zapisuji"},
     {rodina::odpovida, "kamnar_modul_odpovida", "gauge",
      "1 kdyz modul odpovida (hlidac nad nulou), 0 kdyz byl hlasen, ze neodpovida"},
     {rodina::hlidac, "kamnar_modul_hlidac", "gauge",

@@ -33,6 +33,7 @@ enum class rodina {
     cekajici,
     nezapsano,
     ztraceno,
+    chybazapisu,
     // The families of the modules, each sample labelled modul="N",adresa="A"
     // (and the readings stari="0" to "4", the newest 0).
     odpovida,
@@ -53,7 +54,7 @@ struct popisrodiny {
     const char *typ;      // "gauge" or "counter"
     const char *napoveda; // its HELP line (pricina's ends with the legend of the causes)
 };
-extern const std::array<popisrodiny, 19> rodiny;
+extern const std::array<popisrodiny, 20> rodiny;
 
 // Whether the family's samples are the modules'.
 bool modulova(rodina r);

@@ -53,6 +53,9 @@ std::string hodnotademona(rodina r, bool bezi, const stavlogu &log) {
     case rodina::ztraceno:
         pripisf(v, "%llu", static_cast<unsigned long long>(log.ztraceno));
         break;
+    case rodina::chybazapisu:
+        pripisf(v, "%d", log.chyba);
+        break;
     default:
         break;
     }

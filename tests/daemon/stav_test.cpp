@@ -146,7 +146,7 @@ TEST(StateText, HoldsWhatIsKnownAndKamnarstavTabulatesIt) {
     // The log: shown when its disk has not answered for a second or more, or
     // entries were lost.
     for (const char *nic : {"\nkamnar_log_cekajici 0\n", "\nkamnar_log_nezapsano_seconds 0.000\n",
-                            "\nkamnar_log_ztraceno_total 0\n"})
+                            "\nkamnar_log_ztraceno_total 0\n", "\nkamnar_log_chyba_zapisu 0\n"})
         EXPECT_TRUE(has(text, nic)) << nic;
     EXPECT_FALSE(has(tabulka(p, 1796630410), "log"));
     EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_log_cekajici 12\nkamnar_log_nezapsano_seconds "
@@ -156,6 +156,11 @@ TEST(StateText, HoldsWhatIsKnownAndKamnarstavTabulatesIt) {
     EXPECT_FALSE(has(tabulka(ctiprehled("kamnar_log_nezapsano_seconds 0.3\n"), 0), "log se"));
     EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_log_ztraceno_total 7\n"), 0),
                     "\nlog se nezapisuje 0 s, ceka 0 zaznamu, ztraceno 7 zaznamu\n"));
+    EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_log_cekajici 3\nkamnar_log_nezapsano_seconds 2\n"
+                                       "kamnar_log_chyba_zapisu 28\n"),
+                            0),
+                    "\nlog se nezapisuje 2 s, ceka 3 zaznamu, ztraceno 0 zaznamu, system odmita "
+                    "zapis - chyba cislo 28\n"));
 
     prehled prazdny = ctiprehled("");
     EXPECT_EQ(tabulka(prazdny, 0), "v konfiguraci neni zadny modul\nkamnar bezi od -, paketu od "
