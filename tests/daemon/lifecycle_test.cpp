@@ -270,8 +270,10 @@ TEST_F(Daemon, ReceivesOnADescriptorAbove1023) {
 // service unit starts it (root with CAP_DAC_READ_SEARCH and CAP_SYS_NICE
 // alone), started with a
 // real-time priority of its own (chrt, without the reset on fork: only the
-// sender keeps it), and with the priority refused (no CAP_SYS_NICE,
-// RLIMIT_RTPRIO 0). In every case the threads are the same; under the
+// sender keeps it), with the priority refused (no CAP_SYS_NICE,
+// RLIMIT_RTPRIO 0), with a real-time priority given by a starter that took
+// away the right to set it (the sender keeps it all the same), and with the
+// other policies (every thread normalised). In every case the threads are the same; under the
 // unit's limits its commands go out and SIGINT stops it in order.
 struct Start {
     const char *name;
@@ -323,8 +325,8 @@ TEST_P(Priority, OnlyTheTimeSenderRunsRealTime) {
     for (auto [jmeno, politika] : threads(p.pid)) {
         if (jmeno != "kamnar")
             jmena.insert(jmeno);
-        if (politika != 0)
-            realne.insert(jmeno);
+        if (politika != 0) // SCHED_FIFO (1) by its name alone
+            realne.insert(politika == 1 ? jmeno : jmeno + " " + std::to_string(politika));
     }
     EXPECT_EQ(jmena, (std::multiset<std::string>{"konzole", "log", "prijemUDP", "posilamcas"}));
     EXPECT_EQ(realne, GetParam().realtime ? std::multiset<std::string>{"posilamcas"}
@@ -343,15 +345,27 @@ TEST_P(Priority, OnlyTheTimeSenderRunsRealTime) {
 
 INSTANTIATE_TEST_SUITE_P(
     Daemon, Priority,
-    ::testing::Values(Start{"ByHand", {}, true},
-                      Start{"LikeTheUnit",
-                            {"/usr/bin/setpriv", "--bounding-set=-all,+dac_read_search,+sys_nice"},
-                            true},
-                      Start{"StartedRealTime", {"/usr/bin/chrt", "--fifo", "1"}, true},
-                      Start{"Refused",
-                            {"/usr/bin/setpriv", "--bounding-set=-sys_nice", "/usr/bin/prlimit",
-                             "--rtprio=0:0"},
-                            false}),
+    ::testing::Values(
+        Start{"ByHand", {}, true},
+        Start{"LikeTheUnit",
+              {"/usr/bin/setpriv", "--bounding-set=-all,+dac_read_search,+sys_nice"},
+              true},
+        Start{"StartedRealTime", {"/usr/bin/chrt", "--fifo", "1"}, true},
+        Start{"Refused",
+              {"/usr/bin/setpriv", "--bounding-set=-sys_nice", "/usr/bin/prlimit", "--rtprio=0:0"},
+              false},
+        // Given by a privileged starter that keeps no right to
+        // give it again: the sender inherits it.
+        Start{"InheritedFromAPrivilegedStarter",
+              {"/usr/bin/chrt", "-f", "10", "/usr/bin/setpriv", "--bounding-set=-sys_nice",
+               "--inh-caps=-sys_nice", "/usr/bin/prlimit", "--rtprio=0:0", "--"},
+              true},
+        Start{"StartedIdle", {"/usr/bin/chrt", "--idle", "0"}, true},
+        Start{"StartedBatch", {"/usr/bin/chrt", "--batch", "0"}, true},
+        Start{"StartedDeadline",
+              {"/usr/bin/chrt", "--deadline", "--sched-runtime", "1000000", "--sched-deadline",
+               "10000000", "--sched-period", "10000000", "0"},
+              true}),
     [](const auto &p) { return std::string(p.param.name); });
 
 // A log linked to /dev/null, for a house that wants no log, is taken: the
