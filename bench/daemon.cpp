@@ -63,7 +63,7 @@ long vmrss(pid_t pid) {
 }
 
 std::vector<unsigned char> stav(int typ, int hodnota) {
-    auto b = sestavstav({static_cast<std::uint8_t>(typ), 0x40, nicnoveho, 0, 0, 0,
+    auto b = sestavstav({static_cast<std::uint8_t>(typ), bitsouhlasi, nicnoveho, 0, 0, 0,
                          static_cast<std::uint16_t>(hodnota)});
     return {b.begin(), b.end()};
 }
@@ -263,7 +263,7 @@ long velikostlogu() {
 
 // The real modules of the budget run: each sends a DEFPR1 value with a SOFTE
 // reset report every 10 s, both unique to the datagram, and a status that
-// differs from the one before it (0x40 and 0x00 in turn, and neither is a
+// differs from the one before it (bitsouhlasi and 0 in turn, and neither is a
 // forged one's), so that each datagram causes three entries.
 struct skutecne {
     std::vector<int> socks;
@@ -275,8 +275,8 @@ struct skutecne {
         for (std::size_t m = 0; m < socks.size(); ++m, ++poradi) {
             const std::uint32_t cas = 1700000000u + static_cast<std::uint32_t>(poradi);
             const auto hodnota = static_cast<std::uint16_t>(poradi + 1);
-            auto b = sestavstav(
-                {9, static_cast<std::uint8_t>(m % 2 ? 0x00 : 0x40), 3, 0, 0, cas, hodnota});
+            auto b = sestavstav({typdefpr1, static_cast<std::uint8_t>(m % 2 ? 0 : bitsouhlasi), 3,
+                                 0, 0, cas, hodnota});
             if (!harness::sendquick(socks[m], {b.begin(), b.end()}))
                 continue;
             std::time_t t = cas;

@@ -101,14 +101,14 @@ void posli(soak &s, int m, const stavmodulu &st) {
                  "Modul %02d - SOFTE Reset - jeho posledni cas  %02d:%02d:%02d %02d.%02d.%04d \n",
                  m, u.tm_hour, u.tm_min, u.tm_sec, u.tm_mday, u.tm_mon + 1, u.tm_year + 1900);
     }
-    if (st.typ == 9)
+    if (st.typ == typdefpr1)
         ocekavej(s, "modul %2d - prisla hodnota DEFPR1 %d \n", m, st.hodnota);
     if (md.nahlasen)
         ocekavej(s, "Modul %d adresa %s uz zase odpovida \n", m, adresa(m).c_str());
     md.nahlasen = false;
     if (st.status != s.poslednistav)
         ocekavej(s, "cas modulu %02d %s %ssouhlasi s PC \n", m, adresa(m).c_str(),
-                 st.status & 0x40 ? "  " : "ne");
+                 st.status & bitsouhlasi ? "  " : "ne");
     s.poslednistav = st.status;
 }
 
@@ -148,7 +148,7 @@ void prijmi(soak &s, int m) {
         return;
     }
     md.nezodpovezeno = 0;
-    const std::uint8_t stav = souhlasi ? 0x40 : 0x00;
+    const std::uint8_t stav = souhlasi ? bitsouhlasi : 0;
     md.tmr1 = static_cast<std::uint16_t>(md.tmr1 + 7);
     posli(s, m, {1, stav, md.pricina, 0, 0, posledni, md.tmr1});
     md.pricina = nicnoveho;
@@ -203,7 +203,7 @@ sledovani beh(soak &s, pid_t demon) {
     const int cizi = harness::fakemodule("127.0.0.200");
     const int zaplava[] = {harness::fakemodule("127.0.0.201"), harness::fakemodule("127.0.0.202")};
     const auto tmr1 = [] {
-        auto b = sestavstav({1, 0x40, nicnoveho, 0, 0, 0, 7});
+        auto b = sestavstav({typtmr1, bitsouhlasi, nicnoveho, 0, 0, 0, 7});
         return std::vector<unsigned char>(b.begin(), b.end());
     }();
     const auto zaplavacelkem = static_cast<long>(zaplavarychle * bench::zaplavadelka);

@@ -1,5 +1,6 @@
 #include "notify.hpp"
 
+#include "hlidac.hpp"
 #include "hodiny.hpp"
 #include "oznameni.hpp"
 #include "tables.hpp"
@@ -21,10 +22,6 @@ namespace {
 // (and its sends to 31 modules take 0.6 s), the receiver's wait lasts 200 ms.
 constexpr std::int64_t limitvysilani = 12000;
 constexpr std::int64_t limitprijmu = 2000;
-
-// A module whose watchdog is below this has let a whole cycle pass without
-// an answer: it is set to 10 by each datagram and lowered by each send.
-constexpr std::int32_t odpovidajici = 9;
 
 int soketspravce = -1;
 adresaspravce spravce{};
@@ -76,20 +73,18 @@ std::string zpravastavu(std::span<const std::int32_t> hlidace,
     if (hlidace.empty())
         return "STATUS=v konfiguraci neni zadny modul";
     std::string mlci;
-    std::size_t odpovida = 0;
+    std::size_t pocet = 0;
     for (std::size_t i = 0; i < hlidace.size(); ++i) {
-        if (hlidace[i] >= odpovidajici) {
-            ++odpovida;
+        if (!cyklusbezodpovedi(hlidace[i]))
             continue;
-        }
         char adresa[INET_ADDRSTRLEN];
         std::uint32_t a = adresy[i];
         inet_ntop(AF_INET, &a, adresa, sizeof adresa);
-        mlci += mlci.empty() ? ", neodpovida " : ", ";
+        mlci += ++pocet == 1 ? ": " : ", ";
         mlci += (i < 10 ? "0" : "") + std::to_string(i) + " " + adresa;
     }
-    return "STATUS=odpovida " + std::to_string(odpovida) + " z " + std::to_string(hlidace.size()) +
-           " modulu" + mlci;
+    return "STATUS=cely cyklus bez odpovedi " + std::to_string(pocet) + " z " +
+           std::to_string(hlidace.size()) + " modulu" + mlci;
 }
 
 void hlaspripraven() {

@@ -28,9 +28,10 @@ std::int64_t intervalhlidace(const char *usec, const char *pid, pid_t ja);
 bool vlaknazije(std::int64_t ted, std::int64_t tepprijmu, std::int64_t tepvysilani,
                 bool hlidatvysilani);
 
-// The status line, "STATUS=" and a few words on how many modules answer and
-// which do not: a module that has sent nothing in answer to its time command
-// for a whole cycle (its watchdog below 9).
+// The status line, "STATUS=" and a few words on how many modules and which
+// have let a whole cycle pass without an answer (cyklusbezodpovedi): not
+// whether they answer (kamnar_modul_odpovida), which they do until they are
+// reported silent after 100 s.
 std::string zpravastavu(std::span<const std::int32_t> hlidace,
                         std::span<const std::uint32_t> adresy);
 

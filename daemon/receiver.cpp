@@ -108,7 +108,7 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
     dekodujcosestalo(cislo, s);
     zpravamodulu z = zapispaket(m, s, std::time(nullptr));
 
-    if (s.typ == 1 || s.typ == 4) {
+    if (nesetmr1(s.typ)) {
         if (z.historie)
             pripisf(konzole, "\n %d  %d  %d  %d  %d \n", m.tmr1[0].load(), m.tmr1[1].load(),
                     m.tmr1[2].load(), m.tmr1[3].load(), m.tmr1[4].load());
@@ -127,7 +127,7 @@ void zpracujpaket(std::uint32_t odesilatel, std::span<const std::uint8_t> data,
     pripisf(konzole, "\nstavmodulu je %2x \n ", s.status);
     if (!zapismodulu(cislo))
         return;
-    if (s.status & 0x40)
+    if (s.status & bitsouhlasi)
         zapisdologuf(true, "cas modulu %02d %s   souhlasi s PC \n", cislo, adresa);
     else
         zapisdologuf(true, "cas modulu %02d %s nesouhlasi s PC \n", cislo, adresa);

@@ -1,5 +1,6 @@
 #include "stav.hpp"
 
+#include "hlidac.hpp"
 #include "hodiny.hpp"
 #include "log.hpp"
 #include "pripis.hpp"
@@ -70,7 +71,7 @@ void vzorkymodulu(const popisrodiny &p, const modul &m, const std::string &stitk
     };
     switch (p.r) {
     case rodina::odpovida:
-        vzorek(m.hlidac > 0 ? 1 : 0);
+        vzorek(modulodpovida(m.hlidac) ? 1 : 0);
         break;
     case rodina::hlidac:
         vzorek(m.hlidac);

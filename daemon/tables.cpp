@@ -1,5 +1,6 @@
 #include "tables.hpp"
 
+#include "hlidac.hpp"
 #include "pricinyresetu.hpp"
 
 #include <cstring>
@@ -16,7 +17,7 @@ void inicializujtabulky() {
         for (auto &t : m.tmr1)
             t = 0;
         m.odpocet = 5;
-        m.hlidac = 10;
+        m.hlidac = plnyhlidac;
         m.defpr1 = -1;
         m.poslednipaket = 0;
         m.souhlasi = -1;
@@ -65,20 +66,20 @@ std::uint8_t casovyprikaz(int slot) {
 
 zpravamodulu zapispaket(modul &m, const stavmodulu &s, std::time_t ted) {
     zpravamodulu z{};
-    if (s.typ == 1 || s.typ == 4) {
+    if (nesetmr1(s.typ)) {
         for (std::size_t i = 0; i + 1 < m.tmr1.size(); ++i)
             m.tmr1[i] = m.tmr1[i + 1].load();
         m.tmr1[4] = s.hodnota;
         if (m.odpocet > 0)
             --m.odpocet;
         z.historie = m.odpocet == 0;
-    } else if (s.typ == 9) {
+    } else if (s.typ == typdefpr1) {
         m.defpr1 = s.hodnota;
         z.defpr1 = true;
     }
-    z.odpovidaznovu = m.hlidac.exchange(10) == 0;
+    z.odpovidaznovu = m.hlidac.exchange(plnyhlidac) == 0;
     m.poslednipaket = ted;
-    m.souhlasi = (s.status & 0x40) ? 1 : 0;
+    m.souhlasi = (s.status & bitsouhlasi) ? 1 : 0;
     if (slovacosestalo(s.cosestalo)) {
         m.casresetu = s.casmodulu; // before the cause: with the cause, its time is there
         m.pricina = s.cosestalo;

@@ -2,6 +2,7 @@
 // some calendar files present and others absent. After each read the tables,
 // homedir and the log's overview must be what the reader promises.
 #include "config.hpp"
+#include "hlidac.hpp"
 #include "spolecne.hpp"
 #include "tables.hpp"
 
@@ -87,7 +88,7 @@ void kontrolujmoduly() {
         // The reader sets nothing but the address.
         for (const auto &t : m.tmr1)
             INVARIANT(t == 0);
-        INVARIANT(m.odpocet == 5 && m.hlidac == 10 && m.defpr1 == -1);
+        INVARIANT(m.odpocet == 5 && m.hlidac == plnyhlidac && m.defpr1 == -1);
     }
 }
 

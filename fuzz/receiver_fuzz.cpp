@@ -3,6 +3,7 @@
 // on from input to input as in the running daemon; after each datagram the
 // sender's slot must hold exactly what the datagram says and every other
 // slot must be untouched.
+#include "hlidac.hpp"
 #include "receiver.hpp"
 #include "spolecne.hpp"
 #include "tables.hpp"
@@ -105,13 +106,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const slot &p = pred[kdo], &s = po[kdo];
     INVARIANT(s.adresa == p.adresa);
-    INVARIANT(s.hlidac == 10);
+    INVARIANT(s.hlidac == plnyhlidac);
     const bool zaseodpovida = log.find(" uz zase odpovida \n") != std::string::npos;
     INVARIANT(zaseodpovida == mlcel);
 
     const unsigned typ = bajt(paket, 0);
     const std::int32_t hodnota = static_cast<std::int32_t>(bajt(paket, 12) | bajt(paket, 13) << 8);
-    if (typ == 1 || typ == 4) {
+    if (nesetmr1(typ)) {
         for (std::size_t i = 0; i < 4; ++i)
             INVARIANT(s.tmr1[i] == p.tmr1[i + 1]);
         INVARIANT(s.tmr1[4] == hodnota);
@@ -119,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         INVARIANT(s.defpr1 == p.defpr1);
     } else {
         INVARIANT(s.tmr1 == p.tmr1 && s.odpocet == p.odpocet);
-        INVARIANT(s.defpr1 == (typ == 9 ? hodnota : p.defpr1));
+        INVARIANT(s.defpr1 == (typ == typdefpr1 ? hodnota : p.defpr1));
     }
     for (std::int32_t t : s.tmr1)
         INVARIANT(vrozsahu(t));

@@ -1,10 +1,11 @@
-// Any bytes as the state file that kamnarstav reads: what it takes from it,
-// the table it prints and its exit status. Whatever the file holds, each
-// module gets exactly one line of the table between the header and the
-// daemon's line, which only the log's line may follow, and the exit status
-// is 2 when the daemon has stopped, else 1 exactly when one of them does not
-// answer.
-#include "ctenistavu.hpp"
+// Any bytes as the state file that kamnarstav reads, judged as kamnarweb
+// judges it: what it takes from it, what it prints and its exit status.
+// A file that is not the daemon's whole one gets its line alone and 2.
+// Otherwise each module gets exactly one line of the table between the header
+// and the daemon's line, which only the log's line may follow, and the exit
+// status is 2 when the daemon has stopped, else 1 exactly when one of them
+// does not answer.
+#include "rodiny.hpp"
 #include "spolecne.hpp"
 #include "tabulka.hpp"
 
@@ -19,8 +20,15 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const std::string soubor(reinterpret_cast<const char *>(data), size);
-    const prehled p = ctiprehled(soubor);
-    const std::string t = tabulka(p, 1796630410);
+    const snimek s = posud(soubor, 1796630400, 1796630410);
+    const prehled &p = s.p;
+    std::string t;
+    const int vysledek = vypis(s, cestastavu, t);
+    if (!jeplatny(s)) {
+        INVARIANT(vysledek == 2 && p.moduly.empty() && t == zprava(s, cestastavu) + "\n");
+        INVARIANT(t.find('\n') == t.size() - 1);
+        return 0;
+    }
 
     for (const auto &[c, m] : p.moduly)
         INVARIANT(c >= 0 && c <= 99);
@@ -35,6 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     INVARIANT(t.compare(demona, 15, p.bezi ? "kamnar bezi od " : "kamnar skoncil,") == 0);
     const bool nekdomlci = std::any_of(p.moduly.begin(), p.moduly.end(),
                                        [](const auto &m) { return !m.second.odpovida; });
-    INVARIANT(vysledek(p) == (!p.bezi ? 2 : nekdomlci ? 1 : 0));
+    INVARIANT(vysledek == (!p.bezi ? 2 : nekdomlci ? 1 : 0));
     return 0;
 }

@@ -1,14 +1,11 @@
 #include "historie.hpp"
 
+#include "hlidac.hpp"
+
 #include <algorithm>
 #include <iterator>
 
 namespace {
-
-// A module whose watchdog is below this has let a whole cycle pass without
-// an answer: the daemon sets it to 10 with each datagram and lowers it with
-// each send.
-constexpr int odpovidajici = 9;
 
 long long minutaz(long long t) {
     return t / 60 - (t % 60 < 0);
@@ -43,7 +40,7 @@ void zaznamenej(historie &h, const snimek &s, long long ted) {
             if (k >= prvni && k <= m)
                 pas.minuty[policko(k)] |= paketprisel;
         }
-        if (pm.hlidac ? *pm.hlidac < odpovidajici : !pm.odpovida)
+        if (pm.hlidac ? cyklusbezodpovedi(*pm.hlidac) : !pm.odpovida)
             pas.minuty[policko(m)] |= mlcel;
     }
 }

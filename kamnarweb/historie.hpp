@@ -13,8 +13,8 @@
 inline constexpr long long minutdne = 24 * 60;
 
 // What a minute of a module's strip saw, as bits: a datagram from the module
-// came in it, or a snapshot of it showed the module silent for a whole cycle
-// (its watchdog below 9). Neither: nothing is known of that minute (kamnar
+// came in it, or a snapshot of it showed a whole cycle gone without an
+// answer (cyklusbezodpovedi). Neither: nothing is known of that minute (kamnar
 // or kamnarweb did not run).
 inline constexpr std::uint8_t paketprisel = 1;
 inline constexpr std::uint8_t mlcel = 2;

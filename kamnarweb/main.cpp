@@ -38,7 +38,7 @@ void obnov() {
     o.stranka = std::make_shared<const std::string>(stranka(s, pamet, cestastavu));
     // A stale file is not served as it is: Prometheus would take the values
     // of a daemon that is gone for current ones.
-    if (s.stav == stavsouboru::bezi || s.stav == stavsouboru::skoncil) {
+    if (jeplatny(s)) {
         o.metriky = std::make_shared<const std::string>(std::move(s.text));
         o.kodmetrik = 200;
     } else {
@@ -75,73 +75,96 @@ int naslouchej(const sockaddr_storage &adresa, socklen_t delka) {
     return s;
 }
 
-} // namespace
+// Where to listen, as the arguments name it.
+struct misto {
+    const char *adresa = "127.0.0.1";
+    const char *port = "8150";
+    sockaddr_storage a{};
+    socklen_t delka = 0;
+};
 
-int main(int argc, char **argv) {
+// Reads the arguments into m; false, having said why, when they are wrong.
+bool ctiargumenty(int argc, char **argv, misto &m) {
     if (argc > 3) {
         std::printf("Pouziti: kamnarweb [adresa [port]] - bez nich 127.0.0.1 8150\n");
-        return 1;
+        return false;
     }
-    const char *textadresy = argc > 1 ? argv[1] : "127.0.0.1";
-    const char *textportu = argc > 2 ? argv[2] : "8150";
+    if (argc > 1)
+        m.adresa = argv[1];
+    if (argc > 2)
+        m.port = argv[2];
     char *konec = nullptr;
     errno = 0;
-    unsigned long port = std::strtoul(textportu, &konec, 10);
-    if (*textportu < '0' || *textportu > '9' || *konec != '\0' || errno != 0 || port < 1 ||
+    unsigned long port = std::strtoul(m.port, &konec, 10);
+    if (*m.port < '0' || *m.port > '9' || *konec != '\0' || errno != 0 || port < 1 ||
         port > 65535) {
-        std::printf("Port %s neni cislo od 1 do 65535 - koncim\n", textportu);
-        return 1;
+        std::printf("Port %s neni cislo od 1 do 65535 - koncim\n", m.port);
+        return false;
     }
-    sockaddr_storage adresa{};
-    socklen_t delka = 0;
-    auto *v4 = reinterpret_cast<sockaddr_in *>(&adresa);
-    auto *v6 = reinterpret_cast<sockaddr_in6 *>(&adresa);
-    if (inet_pton(AF_INET, textadresy, &v4->sin_addr) == 1) {
+    auto *v4 = reinterpret_cast<sockaddr_in *>(&m.a);
+    auto *v6 = reinterpret_cast<sockaddr_in6 *>(&m.a);
+    if (inet_pton(AF_INET, m.adresa, &v4->sin_addr) == 1) {
         v4->sin_family = AF_INET;
         v4->sin_port = htons(static_cast<std::uint16_t>(port));
-        delka = sizeof *v4;
-    } else if (inet_pton(AF_INET6, textadresy, &v6->sin6_addr) == 1) {
+        m.delka = sizeof *v4;
+    } else if (inet_pton(AF_INET6, m.adresa, &v6->sin6_addr) == 1) {
         v6->sin6_family = AF_INET6;
         v6->sin6_port = htons(static_cast<std::uint16_t>(port));
-        delka = sizeof *v6;
+        m.delka = sizeof *v6;
     } else {
-        std::printf("Adresa %s neni IP adresa - koncim\n", textadresy);
-        return 1;
+        std::printf("Adresa %s neni IP adresa - koncim\n", m.adresa);
+        return false;
     }
+    return true;
+}
 
-    // The library's thread inherits the mask: the signals come to the wait
-    // below alone.
+// SIGINT and SIGTERM blocked, to be waited for; the library's thread
+// inherits the mask, so the signals come to that wait alone.
+sigset_t zablokujsignaly() {
     sigset_t signaly;
     sigemptyset(&signaly);
     sigaddset(&signaly, SIGINT);
     sigaddset(&signaly, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signaly, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    return signaly;
+}
 
+// Reads the file every obdobi seconds until SIGINT or SIGTERM.
+void obsluhuj(const sigset_t &signaly) {
+    for (;;) {
+        timespec cekej{obdobi, 0};
+        int signal = sigtimedwait(&signaly, nullptr, &cekej);
+        if (signal == SIGINT || signal == SIGTERM)
+            return;
+        hlidejspojeni();
+        obnov();
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    misto m;
+    if (!ctiargumenty(argc, argv, m))
+        return 1;
+    const sigset_t signaly = zablokujsignaly();
     obnov();
-    int naslouchani = naslouchej(adresa, delka);
+    int naslouchani = naslouchej(m.a, m.delka);
     if (naslouchani < 0) {
-        std::printf("Nelze poslouchat na %s port %s - chyba cislo %d - koncim\n", textadresy,
-                    textportu, errno);
+        std::printf("Nelze poslouchat na %s port %s - chyba cislo %d - koncim\n", m.adresa, m.port,
+                    errno);
         return 2;
     }
     if (!spustserver(naslouchani)) {
         std::printf("Server HTTP se nepodarilo spustit - koncim\n");
         return 2;
     }
-    std::printf("kamnarweb posloucha na %s port %s, stav cte ze souboru %s\n", textadresy,
-                textportu, cestastavu);
+    std::printf("kamnarweb posloucha na %s port %s, stav cte ze souboru %s\n", m.adresa, m.port,
+                cestastavu);
     std::fflush(stdout);
     hlas("READY=1");
-
-    for (;;) {
-        timespec cekej{obdobi, 0};
-        int signal = sigtimedwait(&signaly, nullptr, &cekej);
-        if (signal == SIGINT || signal == SIGTERM)
-            break;
-        hlidejspojeni();
-        obnov();
-    }
+    obsluhuj(signaly);
     hlas("STOPPING=1");
     zastavserver();
     std::printf("kamnarweb skoncil\n");

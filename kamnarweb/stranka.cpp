@@ -1,7 +1,7 @@
 #include "stranka.hpp"
 
 #include "pripis.hpp"
-#include "tabulka.hpp"
+#include "slova.hpp"
 
 #include <algorithm>
 
@@ -48,51 +48,23 @@ td.pas::before{content:none}
 <h1>kamnar - moduly v dome</h1>
 )";
 
-const char *const hlavicka = "<table id=\"moduly\">\n<thead><tr><th>modul</th><th>adresa</th>"
-                             "<th>odpovida</th><th>posledni paket</th><th>TMR1</th>"
-                             "<th>DEFPR1</th><th>cas modulu</th><th>posledni reset</th></tr>"
-                             "</thead>\n";
-
-std::string cislo(const std::optional<long long> &n) {
-    return n ? std::to_string(*n) : "-";
+// The table's head: the columns' headings.
+void hlavicka(std::string &t, long long ted) {
+    t += "<table id=\"moduly\">\n<thead><tr>";
+    for (const bunka &b : radekmodulu(0, {}, ted))
+        pripisf(t, "<th>%s</th>", b.nadpis);
+    t += "</tr></thead>\n";
 }
 
-// One cell: its heading for the phone's layout, its class and its text (HTML).
-void bunka(std::string &t, const char *h, const char *trida, const std::string &obsah) {
-    pripisf(t, "<td data-h=\"%s\"%s%s%s>%s</td>", h, *trida ? " class=\"" : "", trida,
-            *trida ? "\"" : "", obsah.c_str());
-}
-
-std::string paket(const prehledmodulu &m, long long ted) {
-    if (!m.poslednipaket)
-        return "nikdy";
-    std::string t;
-    pripisf(t, "%s (pred %lld s)", mistnicas(*m.poslednipaket).c_str(),
-            std::max(0LL, ted - *m.poslednipaket));
-    return t;
-}
-
-std::string reset(const prehledmodulu &m) {
-    std::string t = html(textresetu(m));
-    // A module that had not been given the time yet reports 0.
-    if (m.casresetu && *m.casresetu > 0)
-        pripisf(t, ", cas modulu %s", mistnicas(*m.casresetu).c_str());
-    return t;
-}
-
+// A module's rows: its cells, each with its heading for the phone's layout,
+// its class and its text (HTML), and its strip under them.
 void modul(std::string &t, int c, const prehledmodulu &m, const historie &h, long long ted) {
     pripisf(t, "<tbody id=\"modul-%02d\" class=\"%s\">\n<tr>", c, m.odpovida ? "ano" : "NE");
-    std::string cislomodulu;
-    pripisf(cislomodulu, "%02d", c);
-    bunka(t, "modul", "", cislomodulu);
-    bunka(t, "adresa", "", html(m.adresa));
-    bunka(t, "odpovida", m.odpovida ? "ano" : "NE", m.odpovida ? "ano" : "NE");
-    bunka(t, "posledni paket", "", paket(m, ted));
-    bunka(t, "TMR1", "", cislo(m.tmr1));
-    bunka(t, "DEFPR1", "", cislo(m.defpr1));
-    bunka(t, "cas modulu", "", texthodin(m));
-    bunka(t, "posledni reset", "", reset(m));
-    t += "</tr>\n<tr><td class=\"pas\" colspan=\"8\">";
+    const std::vector<bunka> bunky = radekmodulu(c, m, ted);
+    for (const bunka &b : bunky)
+        pripisf(t, "<td data-h=\"%s\"%s%s%s>%s</td>", b.nadpis, *b.trida ? " class=\"" : "",
+                b.trida, *b.trida ? "\"" : "", html(b.naweb.empty() ? b.text : b.naweb).c_str());
+    pripisf(t, "</tr>\n<tr><td class=\"pas\" colspan=\"%zu\">", bunky.size());
     auto pas = h.moduly.find(c);
     t += pasek(pas != h.moduly.end() && pas->second.adresa == m.adresa ? pas->second : pasmodulu{},
                h.minuta);
@@ -161,7 +133,7 @@ std::string pasek(const pasmodulu &pas, long long minuta) {
     std::string t;
     pripisf(t,
             "<svg viewBox=\"0 0 %lld 1\" preserveAspectRatio=\"none\" role=\"img\" "
-            "aria-label=\"odpovedi za poslednich 24 hodin po minutach\">"
+            "aria-label=\"pakety a cele cykly bez odpovedi za poslednich 24 hodin po minutach\">"
             "<rect width=\"%lld\" height=\"1\" class=\"x\"/>",
             minutdne, minutdne);
     // One rectangle per run of minutes alike, the oldest on the left.
@@ -187,7 +159,7 @@ std::string stranka(const snimek &s, const historie &h, const char *cesta) {
     souhrn(t, s, cesta);
     if (matabulku(s)) {
         if (!s.p.moduly.empty()) {
-            t += hlavicka;
+            hlavicka(t, s.nacteno);
             for (const auto &[c, m] : s.p.moduly)
                 modul(t, c, m, h, s.nacteno);
             t += "</table>\n";
@@ -198,8 +170,10 @@ std::string stranka(const snimek &s, const historie &h, const char *cesta) {
     }
     pripisf(t,
             "<p id=\"historie\" class=\"pozn\">Historie od %s - kamnarweb ji drzi jen v pameti. "
-            "Pruh pod modulem ukazuje poslednich 24 hodin po minutach: zelena modul "
-            "odpovidal, cervena neodpovidal, seda nevime (kamnar nebo kamnarweb nebezel).</p>\n"
+            "Pruh pod modulem ukazuje poslednich 24 hodin po minutach: zelena prisel paket od "
+            "modulu, cervena cely cyklus (10 s) bez odpovedi, seda nevime (kamnar nebo kamnarweb "
+            "nebezel). Sloupec odpovida ukazuje NE, az kamnar hlasi, ze modul neodpovida (po "
+            "100 s bez odpovedi).</p>\n"
             "<p class=\"pozn\">Stav nacten %s ze souboru %s, stranka se sama obnovuje kazdych "
             "10 s.</p>\n</body>\n</html>\n",
             h.od ? mistnicas(h.od).c_str() : "-", mistnicas(s.nacteno).c_str(),

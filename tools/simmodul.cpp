@@ -7,7 +7,7 @@
 // and answers each time command with status datagrams to port 15150 of the
 // sender: a TMR1 reading (type 1) every time, and after a command 8 also its
 // DEFPR1 value (type 9). Its clock is set by the commands; from the second
-// command on it agrees with them and the status byte carries 0x40. A reset
+// command on it agrees with them and the status byte carries bitsouhlasi. A reset
 // command (13) "resets" it: the clock is lost and its next datagram reports
 // the SOFTE reset with its last time. With --flip its clock agrees and
 // disagrees by turns, a change of its status byte with every answer. It runs
@@ -79,6 +79,60 @@ nastaveni ctiargumenty(int argc, char **argv) {
     return n;
 }
 
+// What the module keeps between commands.
+struct pamet {
+    std::uint32_t hodiny = 0; // the module's clock, 0 until a command sets it
+    std::uint16_t tmr1 = 1000;
+    int pricina = nicnoveho;
+    long prikazu = 0;
+};
+
+void posli(int sock, const sockaddr_in &kam, const stavmodulu &s) {
+    auto b = sestavstav(s);
+    sendto(sock, b.data(), b.size(), 0, reinterpret_cast<const sockaddr *>(&kam), sizeof kam);
+}
+
+// Answers one command from `od`, if it is one the module answers.
+void odpovez(int sock, sockaddr_in od, const prikazmodulu &prikaz, const nastaveni &n, pamet &p) {
+    std::uint32_t cas = prikaz.cas;
+    if (!n.tise)
+        std::printf("simmodul %s: prisel prikaz %d s casem %u\n", n.adresa, prikaz.kod, cas);
+    if (prikaz.kod == prikazreset) {
+        if (!n.tise)
+            std::printf("simmodul %s: RESET, posledni cas %u\n", n.adresa, p.hodiny);
+        p.pricina = 3; // SOFTE reset
+        return;        // the clock survives as the last time, but no longer agrees
+    }
+    if (prikaz.kod != prikazcas && prikaz.kod != prikazcasdefpr1)
+        return;
+    ++p.prikazu;
+    bool souhlasi = p.pricina == nicnoveho && p.hodiny != 0 && (cas - p.hodiny) <= 11;
+    if (n.strida)
+        souhlasi = p.prikazu % 2 == 0;
+    std::uint32_t posledni = p.hodiny;
+    p.hodiny = cas;
+    if (p.prikazu <= n.mlciprvnich || (n.mlcipo >= 0 && p.prikazu > n.mlcipo)) {
+        if (!n.tise)
+            std::printf("simmodul %s: mlcim\n", n.adresa);
+        return;
+    }
+    od.sin_port = htons(portdemona);
+    const std::uint8_t status = souhlasi ? bitsouhlasi : 0;
+    p.tmr1 = static_cast<std::uint16_t>(p.tmr1 + 7);
+    posli(sock, od,
+          {typtmr1, status, static_cast<std::uint8_t>(p.pricina), 0, 0, posledni, p.tmr1});
+    if (!n.tise)
+        std::printf("simmodul %s: odpovidam TMR1 %u, stav 0x%02x, pricina %d\n", n.adresa, p.tmr1,
+                    status, p.pricina);
+    p.pricina = nicnoveho;
+    if (prikaz.kod == prikazcasdefpr1) {
+        posli(sock, od,
+              {typdefpr1, status, nicnoveho, 0, 0, 0, static_cast<std::uint16_t>(n.defpr1)});
+        if (!n.tise)
+            std::printf("simmodul %s: posilam DEFPR1 %d\n", n.adresa, n.defpr1);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -96,65 +150,14 @@ int main(int argc, char **argv) {
     if (!n.tise)
         std::printf("simmodul %s: posloucham na portu %d\n", n.adresa, portmodulu);
 
-    std::uint32_t hodiny = 0; // the module's clock, 0 until a command sets it
-    std::uint16_t tmr1 = 1000;
-    int pricina = n.pricina;
-    long prikazu = 0;
+    pamet p;
+    p.pricina = n.pricina;
     for (;;) {
         std::uint8_t buf[64];
         sockaddr_in od{};
         socklen_t delka = sizeof od;
         ssize_t m = recvfrom(sock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&od), &delka);
-        auto prikaz = ctiprikaz({buf, m > 0 ? static_cast<std::size_t>(m) : 0});
-        if (!prikaz)
-            continue;
-        std::uint32_t cas = prikaz->cas;
-        if (!n.tise)
-            std::printf("simmodul %s: prisel prikaz %d s casem %u\n", n.adresa, prikaz->kod, cas);
-        if (prikaz->kod == prikazreset) {
-            if (!n.tise)
-                std::printf("simmodul %s: RESET, posledni cas %u\n", n.adresa, hodiny);
-            pricina = 3; // SOFTE reset
-            continue;    // the clock survives as the last time, but no longer agrees
-        }
-        if (prikaz->kod != prikazcas && prikaz->kod != prikazcasdefpr1)
-            continue;
-        ++prikazu;
-        bool souhlasi = pricina == nicnoveho && hodiny != 0 && (cas - hodiny) <= 11;
-        if (n.strida)
-            souhlasi = prikazu % 2 == 0;
-        std::uint32_t posledni = hodiny;
-        hodiny = cas;
-        if (prikazu <= n.mlciprvnich || (n.mlcipo >= 0 && prikazu > n.mlcipo)) {
-            if (!n.tise)
-                std::printf("simmodul %s: mlcim\n", n.adresa);
-            continue;
-        }
-        od.sin_port = htons(portdemona);
-        stavmodulu s{};
-        s.typ = 1;
-        s.status = souhlasi ? 0x40 : 0x00;
-        s.cosestalo = static_cast<std::uint8_t>(pricina);
-        s.casmodulu = posledni;
-        s.hodnota = tmr1 = static_cast<std::uint16_t>(tmr1 + 7);
-        auto b = sestavstav(s);
-        sendto(sock, b.data(), b.size(), 0, reinterpret_cast<sockaddr *>(&od), sizeof od);
-        if (!n.tise)
-            std::printf("simmodul %s: odpovidam TMR1 %u, stav 0x%02x, pricina %d\n", n.adresa,
-                        s.hodnota, s.status, pricina);
-        pricina = nicnoveho;
-        if (prikaz->kod == prikazcasdefpr1) {
-            s = stavmodulu{9,
-                           static_cast<std::uint8_t>(souhlasi ? 0x40 : 0),
-                           nicnoveho,
-                           0,
-                           0,
-                           0,
-                           static_cast<std::uint16_t>(n.defpr1)};
-            b = sestavstav(s);
-            sendto(sock, b.data(), b.size(), 0, reinterpret_cast<sockaddr *>(&od), sizeof od);
-            if (!n.tise)
-                std::printf("simmodul %s: posilam DEFPR1 %d\n", n.adresa, n.defpr1);
-        }
+        if (auto prikaz = ctiprikaz({buf, m > 0 ? static_cast<std::size_t>(m) : 0}))
+            odpovez(sock, od, *prikaz, n, p);
     }
 }

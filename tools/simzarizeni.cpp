@@ -125,6 +125,59 @@ void zaznamenej(const std::string &soubor, const std::vector<std::uint8_t> &z) {
     close(fd);
 }
 
+// The listening socket at the path, its directories made and a socket left
+// over from an earlier run removed; -1 with errno.
+int naslouchej(const std::string &cesta) {
+    udelejadresare(cesta);
+    struct stat st {};
+    if (lstat(cesta.c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
+        unlink(cesta.c_str());
+    int posluchac = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un adresa{};
+    adresa.sun_family = AF_UNIX;
+    std::memcpy(adresa.sun_path, cesta.c_str(), cesta.size() + 1);
+    if (posluchac >= 0 &&
+        (bind(posluchac, reinterpret_cast<sockaddr *>(&adresa), sizeof adresa) != 0 ||
+         listen(posluchac, 16) != 0)) {
+        int chyba = errno;
+        close(posluchac);
+        errno = chyba;
+        return -1;
+    }
+    return posluchac;
+}
+
+// The connection fd, message number `poradi`: read to its end, printed with
+// what the device would do with it and recorded when asked to.
+void obsluz(int fd, long poradi, const nastaveni &n) {
+    if (n.zavirat) {
+        close(fd);
+        std::printf("zprava %ld: spojeni hned zavreno, nic neprecteno\n", poradi);
+        std::fflush(stdout);
+        return;
+    }
+    std::size_t celkem = 0;
+    const char *jakskoncila = nullptr;
+    std::vector<std::uint8_t> z = ctizpravu(fd, celkem, jakskoncila);
+    close(fd);
+    std::printf("zprava %ld, %zu bajtu: %s\n", poradi, celkem, hexvypis(z, 256).c_str());
+    if (jakskoncila)
+        std::printf("  %s\n", jakskoncila);
+    if (celkem > z.size())
+        std::printf("  zprava prilis dlouha, popis a zaznam jen z prvnich %zu bajtu\n", z.size());
+    std::string popis = popiszpravu(z);
+    for (std::size_t i = 0; i < popis.size();) {
+        std::size_t konecradku = popis.find('\n', i);
+        if (konecradku == std::string::npos)
+            konecradku = popis.size();
+        std::printf("  %.*s\n", static_cast<int>(konecradku - i), popis.c_str() + i);
+        i = konecradku + 1;
+    }
+    if (!n.zaznam.empty())
+        zaznamenej(n.zaznam, z);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -139,17 +192,8 @@ int main(int argc, char **argv) {
     sigaction(SIGTERM, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    udelejadresare(n.cesta);
-    struct stat st {};
-    if (lstat(n.cesta.c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
-        unlink(n.cesta.c_str()); // left over from an earlier run
-    int posluchac = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un adresa{};
-    adresa.sun_family = AF_UNIX;
-    std::memcpy(adresa.sun_path, n.cesta.c_str(), n.cesta.size() + 1);
-    if (posluchac < 0 ||
-        bind(posluchac, reinterpret_cast<sockaddr *>(&adresa), sizeof adresa) != 0 ||
-        listen(posluchac, 16) != 0) {
+    int posluchac = naslouchej(n.cesta);
+    if (posluchac < 0) {
         std::printf("simzarizeni: nelze poslouchat na %s: %s\n", n.cesta.c_str(),
                     std::strerror(errno));
         return 1;
@@ -175,34 +219,7 @@ int main(int argc, char **argv) {
                 std::printf("simzarizeni: accept: %s\n", std::strerror(errno));
             continue;
         }
-        ++poradi;
-        if (n.zavirat) {
-            close(fd);
-            std::printf("zprava %ld: spojeni hned zavreno, nic neprecteno\n", poradi);
-            std::fflush(stdout);
-            continue;
-        }
-        std::size_t celkem = 0;
-        const char *jakskoncila = nullptr;
-        std::vector<std::uint8_t> z = ctizpravu(fd, celkem, jakskoncila);
-        close(fd);
-        std::printf("zprava %ld, %zu bajtu: %s\n", poradi, celkem, hexvypis(z, 256).c_str());
-        if (jakskoncila)
-            std::printf("  %s\n", jakskoncila);
-        if (celkem > z.size())
-            std::printf("  zprava prilis dlouha, popis a zaznam jen z prvnich %zu bajtu\n",
-                        z.size());
-        std::string popis = popiszpravu(z);
-        for (std::size_t i = 0; i < popis.size();) {
-            std::size_t konecradku = popis.find('\n', i);
-            if (konecradku == std::string::npos)
-                konecradku = popis.size();
-            std::printf("  %.*s\n", static_cast<int>(konecradku - i), popis.c_str() + i);
-            i = konecradku + 1;
-        }
-        if (!n.zaznam.empty())
-            zaznamenej(n.zaznam, z);
-        std::fflush(stdout);
+        obsluz(fd, ++poradi, n);
     }
     close(posluchac);
     unlink(n.cesta.c_str());

@@ -68,7 +68,7 @@ class Faults : public RunningDaemon {
         const std::string shown = "modul  0 - prisla hodnota DEFPR1 672 \n";
         bool seen = false;
         for (int i = 0; i < 120 && !seen; ++i) {
-            harness::sendstatus(sock, status(9, 0x40, nicnoveho, 0x2A0));
+            harness::sendstatus(sock, status(typdefpr1, bitsouhlasi, nicnoveho, 0x2A0));
             seen = harness::waitfor(
                 [&] { return harness::output(daemon).find(shown) != std::string::npos; }, 500ms);
         }
@@ -85,7 +85,7 @@ TEST_F(Faults, FloodFromKnownAndUnknownAddressesLeavesTheDaemonResponsive) {
     int stranger = module("127.0.0.9");
     start("[127.0.0.2]\n1 a.ics\n");
     // Up to 20000 datagrams within at most 3 s, alternately known and unknown.
-    auto b = status(1, 0x40, nicnoveho, 7);
+    auto b = status(typtmr1, bitsouhlasi, nicnoveho, 7);
     auto until = std::chrono::steady_clock::now() + 3s;
     int sent = 0;
     for (int i = 0; i < 20000 && std::chrono::steady_clock::now() < until; ++i)
@@ -113,10 +113,11 @@ TEST_F(Faults, FloodBeyondTheBudgetIsCountedNotWritten) {
     const int groups = 5, pergroup = 200;
     for (int g = 0; g < groups; ++g) {
         for (int i = 0; i < pergroup; ++i) {
-            harness::sendstatus(strangers[i % 2], status(1, 0x40, nicnoveho, 7));
+            harness::sendstatus(strangers[i % 2], status(typtmr1, bitsouhlasi, nicnoveho, 7));
             harness::sendstatus(forged, status(1, i % 2 ? 0x41 : 0x01, nicnoveho, 7));
         }
-        auto d = sestavstav({9, 0x40, 3, 0, 0, 1700000000u + 60u * static_cast<unsigned>(g),
+        auto d = sestavstav({typdefpr1, bitsouhlasi, 3, 0, 0,
+                             1700000000u + 60u * static_cast<unsigned>(g),
                              static_cast<std::uint16_t>(1000 + g)});
         harness::sendstatus(real, {d.begin(), d.end()});
         // Paced, so that the receive queue never overflows.
@@ -182,7 +183,7 @@ TEST_F(Faults, BurstsAreShownWholeAndInOrderBesideTheTimeSendersLines) {
     // in batches while the time sender prints its lines of two cycles.
     const int bursts = 22, perburst = 300, total = bursts * perburst;
     for (int i = 0; i < total; ++i) {
-        harness::sendstatus(i % 2 ? second : first, status(1, 0x40, nicnoveho, i));
+        harness::sendstatus(i % 2 ? second : first, status(typtmr1, bitsouhlasi, nicnoveho, i));
         if (i % perburst == perburst - 1)
             std::this_thread::sleep_for(500ms);
     }
@@ -310,8 +311,10 @@ TEST_F(Faults, ThirtyOneCalendarsAndThirtyModulesUnderFullTraffic) {
             ASSERT_EQ(got[m].bytes.size(), 6u);
             EXPECT_EQ(got[m].bytes[0], expected) << "module " << m;
             // The answer, a TMR1 reading and the DEFPR1 value at once.
-            harness::sendstatus(socks[m], status(1, 0x40, nicnoveho, static_cast<int>(m)));
-            harness::sendstatus(socks[m], status(9, 0x40, nicnoveho, static_cast<int>(m) + 1));
+            harness::sendstatus(socks[m],
+                                status(typtmr1, bitsouhlasi, nicnoveho, static_cast<int>(m)));
+            harness::sendstatus(socks[m],
+                                status(typdefpr1, bitsouhlasi, nicnoveho, static_cast<int>(m) + 1));
         }
         for (std::size_t m = 1; m < 30; ++m) {
             EXPECT_TRUE(
@@ -321,7 +324,7 @@ TEST_F(Faults, ThirtyOneCalendarsAndThirtyModulesUnderFullTraffic) {
                       got[m - 1].stamp.tv_sec * 1000000000L + got[m - 1].stamp.tv_nsec)
                 << "slot order";
         }
-        harness::sendstatus(socks[30], status(1, 0x40, nicnoveho, 1));
+        harness::sendstatus(socks[30], status(typtmr1, bitsouhlasi, nicnoveho, 1));
     };
     cycle(8);
     cycle(2);

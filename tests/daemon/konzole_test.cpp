@@ -24,7 +24,7 @@ class Console : public RunningDaemon, public ::testing::WithParamInterface<vystu
 };
 
 std::vector<unsigned char> status(int type, int value) {
-    auto b = sestavstav({static_cast<std::uint8_t>(type), 0x40, nicnoveho, 0, 0, 0,
+    auto b = sestavstav({static_cast<std::uint8_t>(type), bitsouhlasi, nicnoveho, 0, 0, 0,
                          static_cast<std::uint16_t>(value)});
     return {b.begin(), b.end()};
 }

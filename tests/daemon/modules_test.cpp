@@ -80,7 +80,8 @@ TEST_F(Modules, EveryModuleGetsTheTimeCommandAtHalfPastTheTen) {
 TEST_F(Modules, Defpr1SwitchesTheCommandFrom8To2AndBack) {
     run({"127.0.0.2"});
     auto answer = [&](int value) {
-        auto b = sestavstav({9, 0x40, nicnoveho, 0, 0, 0, static_cast<std::uint16_t>(value)});
+        auto b = sestavstav(
+            {typdefpr1, bitsouhlasi, nicnoveho, 0, 0, 0, static_cast<std::uint16_t>(value)});
         harness::sendstatus(socks[0], {b.begin(), b.end()});
     };
     EXPECT_EQ(next(0).bytes.at(0), 8);
@@ -100,7 +101,7 @@ TEST_F(Modules, StatusDatagramsAndStrangersReachConsoleAndLog) {
     int stranger = harness::fakemodule("127.0.0.9");
     socks.push_back(stranger);
     ASSERT_TRUE(harness::waitfor([] { return logged("skoncil jsem pousteni vlaken --\n"); }));
-    auto b = sestavstav({1, 0x40, 2, 0, 0, 1700000000, 0x1234});
+    auto b = sestavstav({typtmr1, bitsouhlasi, 2, 0, 0, 1700000000, 0x1234});
     harness::sendstatus(socks[0], {b.begin(), b.end()});
     harness::sendstatus(stranger, {b.begin(), b.end()});
     ASSERT_TRUE(harness::waitfor([] { return logged("ktera neni v konfiguracnim file"); }, 5s));

@@ -30,7 +30,7 @@ TEST(Notify, StatusLineNamesTheModulesThatDoNotAnswer) {
     // Answered the last time command (10), or not yet had the time to (9).
     std::vector<std::int32_t> hlidace{10, 9};
     std::vector<std::uint32_t> adresy{ip("127.0.0.2"), ip("127.0.0.3")};
-    EXPECT_EQ(zpravastavu(hlidace, adresy), "STATUS=odpovida 2 z 2 modulu");
+    EXPECT_EQ(zpravastavu(hlidace, adresy), "STATUS=cely cyklus bez odpovedi 0 z 2 modulu");
 
     // A whole cycle without an answer (8), and long silent (0), listed in
     // slot order with the module numbers of the log.
@@ -41,7 +41,7 @@ TEST(Notify, StatusLineNamesTheModulesThatDoNotAnswer) {
     hlidace[12] = 0;
     adresy[12] = ip("192.168.1.32");
     EXPECT_EQ(zpravastavu(hlidace, adresy),
-              "STATUS=odpovida 11 z 13 modulu, neodpovida 01 192.168.1.21, 12 192.168.1.32");
+              "STATUS=cely cyklus bez odpovedi 2 z 13 modulu: 01 192.168.1.21, 12 192.168.1.32");
 }
 
 TEST(Notify, SocketAddressIsAPathOrAnAbstractName) {
@@ -154,13 +154,13 @@ TEST_F(ServiceManager, ReadyStatusOfEveryCycleWatchdogAndStop) {
     opt.env.push_back("WATCHDOG_USEC=2000000");
     run({"127.0.0.2", "127.0.0.3"});
 
-    ASSERT_TRUE(await("READY=1\nSTATUS=odpovida 2 z 2 modulu")) << seen();
+    ASSERT_TRUE(await("READY=1\nSTATUS=cely cyklus bez odpovedi 0 z 2 modulu")) << seen();
     EXPECT_EQ(zpravy.size(), 1u) << "READY=1 comes first: " << seen();
     EXPECT_TRUE(logged("<T>skoncil jsem pousteni vlaken --\n")) << "ready once the workers run";
     EXPECT_TRUE(await("WATCHDOG=1")) << seen();
     // A whole cycle without an answer from module 01, and its status line
     // says so; module 00 keeps answering.
-    EXPECT_TRUE(await("STATUS=odpovida 1 z 2 modulu, neodpovida 01 127.0.0.3")) << seen();
+    EXPECT_TRUE(await("STATUS=cely cyklus bez odpovedi 1 z 2 modulu: 01 127.0.0.3")) << seen();
 
     kill(daemon.pid, SIGINT);
     EXPECT_TRUE(await("STOPPING=1")) << seen();
@@ -196,10 +196,10 @@ TEST_F(ServiceManager, WatchdogOfAnotherProcessIsNotFed) {
     opt.env.push_back("WATCHDOG_USEC=2000000");
     opt.env.push_back("WATCHDOG_PID=1");
     run({"127.0.0.2"});
-    ASSERT_TRUE(await("READY=1\nSTATUS=odpovida 1 z 1 modulu")) << seen();
+    ASSERT_TRUE(await("READY=1\nSTATUS=cely cyklus bez odpovedi 0 z 1 modulu")) << seen();
     // A first cycle's status line, and through all that time no WATCHDOG=1.
     zpravy.clear();
-    ASSERT_TRUE(await("STATUS=odpovida 1 z 1 modulu")) << seen();
+    ASSERT_TRUE(await("STATUS=cely cyklus bez odpovedi 0 z 1 modulu")) << seen();
     kill(daemon.pid, SIGINT);
     EXPECT_TRUE(await("STOPPING=1")) << seen();
     for (const std::string &z : zpravy)

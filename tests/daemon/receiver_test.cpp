@@ -47,7 +47,7 @@ class Receiver : public ::testing::Test {
 
 TEST_F(Receiver, StrangerIsLoggedAndChangesNothing) {
     polemod[0].hlidac = 0;
-    std::string out = handle(inet_addr("127.0.0.9"), status(9, 0x40, 1, 0, 77));
+    std::string out = handle(inet_addr("127.0.0.9"), status(typdefpr1, bitsouhlasi, 1, 0, 77));
     EXPECT_EQ(out, "");
     EXPECT_EQ(log(), "<T>prijemUDP - prisel paket z adresy 127.0.0.9 , ktera neni v konfiguracnim "
                      "file !!! \n");
@@ -108,8 +108,8 @@ TEST_F(Receiver, ResetReportsReachTheLogInLocalTime) {
 
 TEST_F(Receiver, OneLastStatusByteServesAllModules) {
     std::string out = handle(modul0, status(2, 0x00, 6)); // equal to the start value: silent
-    out += handle(modul0, status(2, 0x40, 6));
-    out += handle(modul1, status(2, 0x40, 6)); // the same byte from another module: silent
+    out += handle(modul0, status(2, bitsouhlasi, 6));
+    out += handle(modul1, status(2, bitsouhlasi, 6)); // the same byte from another module: silent
     out += handle(modul1, status(2, 0x00, 6));
     out += handle(modul0, status(2, 0x41, 6));
     EXPECT_EQ(log(), "<T>cas modulu 00 127.0.0.2   souhlasi s PC \n"
@@ -122,7 +122,7 @@ TEST_F(Receiver, OneLastStatusByteServesAllModules) {
 
 TEST_F(Receiver, OutputOrderForOneDatagram) {
     polemod[0].hlidac = 0;
-    std::string out = handle(modul0, status(9, 0x40, 1, 0, 3));
+    std::string out = handle(modul0, status(typdefpr1, bitsouhlasi, 1, 0, 3));
     EXPECT_EQ(log(), "<T>Modul 00 - PowerUp Reset ****** \n"
                      "<T>modul  0 - prisla hodnota DEFPR1 3 \n"
                      "<T>Modul 0 adresa 127.0.0.2 uz zase odpovida \n"
@@ -133,7 +133,7 @@ TEST_F(Receiver, OutputOrderForOneDatagram) {
 }
 
 TEST_F(Receiver, ShortDatagramsNeverReuseEarlierBytes) {
-    handle(modul0, status(1, 0x40, 3, 1700000000, 0x1234));
+    handle(modul0, status(typtmr1, bitsouhlasi, 3, 1700000000, 0x1234));
     std::string out = handle(modul0, bytes{0x01, 0x40, 0x06, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x05});
     EXPECT_NE(out.find("TMR1 =     5 \n"), std::string::npos);
     EXPECT_EQ(polemod[0].tmr1[4], 5);

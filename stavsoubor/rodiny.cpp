@@ -2,7 +2,7 @@
 
 #include "pricinyresetu.hpp"
 
-const std::array<popisrodiny, 20> rodiny{{
+constexpr std::array<popisrodiny, pocetrodin> rodiny{{
     {rodina::bezi, "kamnar_bezi", "gauge",
      "1 dokud kamnar bezi, 0 ve stavu zapsanem, kdyz skoncil"},
     {rodina::start, "kamnar_start_timestamp_seconds", "gauge",
@@ -42,6 +42,19 @@ const std::array<popisrodiny, 20> rodiny{{
     {rodina::chybyodeslani, "kamnar_modul_chyby_odeslani_total", "counter",
      "Prikazy casu, ktere se nepodarilo odeslat"},
 }};
+
+namespace {
+
+// Each family has its row, in the order of the enumeration.
+constexpr bool vporadi() {
+    for (std::size_t i = 0; i < rodiny.size(); ++i)
+        if (static_cast<std::size_t>(rodiny[i].r) != i || !rodiny[i].jmeno)
+            return false;
+    return true;
+}
+static_assert(vporadi());
+
+} // namespace
 
 bool modulova(rodina r) {
     return r >= rodina::odpovida;

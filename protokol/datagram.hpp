@@ -31,12 +31,25 @@ struct prikazmodulu {
 };
 std::optional<prikazmodulu> ctiprikaz(std::span<const std::uint8_t> data);
 
+// The types of a status datagram: a TMR1 reading (1, and 4 read the same
+// way) or the module's DEFPR1 value (9); any other carries no value.
+inline constexpr std::uint8_t typtmr1 = 1;
+inline constexpr std::uint8_t typtmr1tez = 4;
+inline constexpr std::uint8_t typdefpr1 = 9;
+constexpr bool nesetmr1(std::uint8_t typ) {
+    return typ == typtmr1 || typ == typtmr1tez;
+}
+
+// The status byte's bit that the module sets while its clock agrees with the
+// PC's; the other bits mean nothing to the daemon.
+inline constexpr std::uint8_t bitsouhlasi = 0x40;
+
 // The fields of a status datagram. The daemon reads up to 1000 bytes; the
 // fields occupy the first 14, and bytes a short datagram lacks read as 0.
 inline constexpr std::size_t delkaprijmu = 1000;
 struct stavmodulu {
-    std::uint8_t typ;        // 1 or 4: TMR1 reading, 9: DEFPR1 value
-    std::uint8_t status;     // bit 0x40: the module's clock agrees with the PC
+    std::uint8_t typ;        // typtmr1, typtmr1tez or typdefpr1
+    std::uint8_t status;     // bitsouhlasi and bits of no meaning
     std::uint8_t cosestalo;  // reset cause
     std::uint16_t navrat;    // trap return address (causes 129 and 130)
     std::uint16_t stavtrap;  // trap status (causes 129 and 130)

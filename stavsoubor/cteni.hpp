@@ -42,6 +42,10 @@ snimek nactistav(const char *cesta, long long ted);
 // Whether the snapshot holds the daemon's table (bezi, skoncil, stary).
 bool matabulku(const snimek &s);
 
+// Whether it is the daemon's whole and current file (bezi, skoncil): what
+// kamnarstav tabulates and /metrics serves as it is.
+bool jeplatny(const snimek &s);
+
 // The state in one line for people, naming the file: empty while the daemon
 // runs.
 std::string zprava(const snimek &s, const char *cesta);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,8 @@ enum class rodina {
     prikazy,
     chybyodeslani,
 };
+// How many families there are: the last one's number and one.
+inline constexpr std::size_t pocetrodin = static_cast<std::size_t>(rodina::chybyodeslani) + 1;
 
 struct popisrodiny {
     rodina r;
@@ -54,7 +57,7 @@ struct popisrodiny {
     const char *typ;      // "gauge" or "counter"
     const char *napoveda; // its HELP line (pricina's ends with the legend of the causes)
 };
-extern const std::array<popisrodiny, 20> rodiny;
+extern const std::array<popisrodiny, pocetrodin> rodiny;
 
 // Whether the family's samples are the modules'.
 bool modulova(rodina r);

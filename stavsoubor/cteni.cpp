@@ -1,7 +1,7 @@
 #include "cteni.hpp"
 
 #include "pripis.hpp"
-#include "tabulka.hpp"
+#include "slova.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -78,6 +78,10 @@ snimek nactistav(const char *cesta, long long ted) {
 bool matabulku(const snimek &s) {
     return s.stav == stavsouboru::bezi || s.stav == stavsouboru::skoncil ||
            s.stav == stavsouboru::stary;
+}
+
+bool jeplatny(const snimek &s) {
+    return s.stav == stavsouboru::bezi || s.stav == stavsouboru::skoncil;
 }
 
 std::string zprava(const snimek &s, const char *cesta) {
