@@ -60,8 +60,13 @@ bool priorituzacatku();
 // Puts the calling thread at normal priority (SCHED_OTHER) whatever it had.
 void normalnipriorita();
 
+// What the daemon may lock at most: what it maps (some 7 MiB), its bounded
+// queues when full, and room. The service unit grants it (LimitMEMLOCK).
+inline constexpr unsigned long nejvicezamceno = 16UL << 20;
+
 // Locks the process's memory, present and future (mlockall), so that the
 // time sender never waits for a page to be read back; 0, or the error
-// number when it may not (RLIMIT_MEMLOCK below what the process maps,
-// without CAP_IPC_LOCK). Sanitizer builds do not lock: -1.
+// number when it may not: ENOMEM without CAP_IPC_LOCK when RLIMIT_MEMLOCK
+// is below nejvicezamceno (the memory it could still get would be too
+// little) or below what the process maps. Sanitizer builds do not lock: -1.
 int zamknipamet();
