@@ -3,7 +3,6 @@
 #include "broadcaster.hpp"
 #include "cekani.hpp"
 #include "datagram.hpp"
-#include "hodiny.hpp"
 #include "konzole.hpp"
 #include "log.hpp"
 #include "notify.hpp"
@@ -49,12 +48,14 @@ static_assert(std::atomic<int>::is_always_lock_free);
 struct vlakno {
     pthread_t id;
     bool bezi = false;
+    std::atomic<bool> skoncilo{false}; // its body has returned
 };
 vlakno prijem, vysilani;
 
 // The workers get their socket and the stop flag from here.
 void *vlakno1(void *) {
     prijemUDP(prijsock, koncime);
+    prijem.skoncilo = true;
     return nullptr;
 }
 
@@ -64,6 +65,7 @@ void *vlakno2(void *) {
     pouzijkruhlogu();
     pouzijkruhkonzole();
     posilamcas(vyssock, koncime);
+    vysilani.skoncilo = true;
     return nullptr;
 }
 
@@ -229,16 +231,20 @@ void zapispamet() {
         zapisdologuf(true, "Pamet kamnar nelze uzamknout - chyba cislo %d \n", chyba);
 }
 
-// Waits for the worker until `konec` (the monotonic clock); one that has not
-// ended by then is named in the log and left to the end of the process.
-// True when it ended.
-bool dockejvlakna(const vlakno &v, const char *jmeno, std::chrono::seconds doba, std::timespec od) {
+// Waits for the worker at most `doba` from `od` (the monotonic clock),
+// looking every 10 ms whether its body has returned, then joins it; one that
+// has not ended by then is named in the log and left to the end of the
+// process. True when it ended.
+bool dockejvlakna(const vlakno &v, const char *jmeno, std::chrono::seconds doba,
+                  std::chrono::steady_clock::time_point od) {
     if (!v.bezi)
         return true;
-    std::timespec konec = od;
-    konec.tv_sec += doba.count();
-    if (pthread_clockjoin_np(v.id, nullptr, CLOCK_MONOTONIC, &konec) == 0)
+    while (!v.skoncilo && std::chrono::steady_clock::now() < od + doba)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (v.skoncilo) {
+        pthread_join(v.id, nullptr); // it returns right after its flag
         return true;
+    }
     zapisdologuf(true, "Vlakno %s neskoncilo do %d sec - koncim bez nej \n", jmeno,
                  static_cast<int>(doba.count()));
     return false;
@@ -278,7 +284,7 @@ int beh() {
 
     // Both bounds count from here, the moment the stop began. A worker that
     // has not ended (a send held in a stalled network queue) keeps its socket.
-    std::timespec od = ctihodiny(CLOCK_MONOTONIC);
+    auto od = std::chrono::steady_clock::now();
     bool prijemskoncil = dockejvlakna(prijem, "prijemUDP", dobaprijmu, od);
     bool vysilaniskoncilo = dockejvlakna(vysilani, "posilamcas", dobavysilace, od);
     // The one-second pause also lets the console take the workers' last text.
