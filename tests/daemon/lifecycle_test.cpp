@@ -1,6 +1,7 @@
 #include "daemonfixture.hpp"
 #include "harness.hpp"
 #include "porty.h"
+#include "priorita.hpp"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -23,11 +24,7 @@ using namespace std::chrono_literals;
 const std::string started = " \n\n\n<T> ********  Program kamnar spusten ********* \n\n";
 const std::string stopped = " \n\n<T>Program kamnar radne skoncil \n\n";
 // The memory lock's entry: builds with the sanitizers lock nothing.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-const std::string locked;
-#else
-const std::string locked = "<T>Pamet kamnar uzamcena \n";
-#endif
+const std::string locked = sesanitizery ? "" : "<T>Pamet kamnar uzamcena \n";
 
 // One daemon in its own sandbox, with a configuration of one module.
 using Daemon = RunningDaemon;
@@ -268,13 +265,13 @@ TEST_F(Daemon, ReceivesOnADescriptorAbove1023) {
 // Which threads of the daemon run with real-time priority, as it starts:
 // by hand as root (it gives its time sender the priority itself), as its
 // service unit starts it (root with CAP_DAC_READ_SEARCH and CAP_SYS_NICE
-// alone), started with a
-// real-time priority of its own (chrt, without the reset on fork: only the
-// sender keeps it), with the priority refused (no CAP_SYS_NICE,
-// RLIMIT_RTPRIO 0), with a real-time priority given by a starter that took
-// away the right to set it (the sender keeps it all the same), and with the
-// other policies (every thread normalised). In every case the threads are the same; under the
-// unit's limits its commands go out and SIGINT stops it in order.
+// alone), started with a real-time priority of its own (chrt, without the
+// reset on fork: only the sender keeps it), with the priority refused (no
+// CAP_SYS_NICE, RLIMIT_RTPRIO 0), with a real-time priority given by a
+// starter that took away the right to set it (the sender keeps it all the
+// same), and with SCHED_DEADLINE (every thread normalised, as from
+// SCHED_IDLE and SCHED_BATCH). In every case the threads are the same; under
+// the unit's limits its commands go out and SIGINT stops it in order.
 struct Start {
     const char *name;
     std::vector<std::string> wrapper;
@@ -363,8 +360,6 @@ INSTANTIATE_TEST_SUITE_P(
               {"/usr/bin/chrt", "-f", "10", "/usr/bin/setpriv", "--bounding-set=-sys_nice",
                "--inh-caps=-sys_nice", "/usr/bin/prlimit", "--rtprio=0:0", "--"},
               true},
-        Start{"StartedIdle", {"/usr/bin/chrt", "--idle", "0"}, true},
-        Start{"StartedBatch", {"/usr/bin/chrt", "--batch", "0"}, true},
         Start{"StartedDeadline",
               {"/usr/bin/chrt", "--deadline", "--sched-runtime", "1000000", "--sched-deadline",
                "10000000", "--sched-period", "10000000", "0"},

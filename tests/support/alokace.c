@@ -1,9 +1,9 @@
-/* Preloaded into the daemon under test: counts the allocations (malloc,
- * calloc, realloc; operator new goes through malloc) of its time sender, the
- * thread named "posilamcas", from its ALOKACE_OD-th send (sendto) on, and at
- * the end of the process writes "alokaci A odeslani S\n" (allocations
- * counted, sends of the thread) to the file ALOKACE_SOUBOR. Used only by
- * the tests: no package carries it. */
+/* Preloaded into the daemon under test: counts the allocations (malloc and
+ * realloc; operator new goes through malloc) of its time sender, the thread
+ * named "posilamcas", from its ALOKACE_OD-th send (sendto) on, and at the
+ * end of the process writes "alokaci A odeslani S\n" (allocations counted,
+ * sends of the thread) to the file ALOKACE_SOUBOR. Used only by the tests:
+ * no package carries it. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <pthread.h>
@@ -14,7 +14,6 @@
 #include <sys/socket.h>
 
 extern void *__libc_malloc(size_t);
-extern void *__libc_calloc(size_t, size_t);
 extern void *__libc_realloc(void *, size_t);
 
 static pthread_t vysilac;
@@ -35,17 +34,10 @@ void *malloc(size_t n) {
     pocitej();
     return __libc_malloc(n);
 }
-void *calloc(size_t k, size_t n) {
-    pocitej();
-    return __libc_calloc(k, n);
-}
+
 void *realloc(void *p, size_t n) {
     pocitej();
     return __libc_realloc(p, n);
-}
-
-static void *skutecna(const char *jmeno) {
-    return dlsym(RTLD_NEXT, jmeno);
 }
 
 int pthread_setname_np(pthread_t vlakno, const char *jmeno) {
@@ -54,7 +46,7 @@ int pthread_setname_np(pthread_t vlakno, const char *jmeno) {
         atomic_store(&znamvysilac, 1);
     }
     int (*f)(pthread_t, const char *);
-    void *s = skutecna("pthread_setname_np");
+    void *s = dlsym(RTLD_NEXT, "pthread_setname_np");
     memcpy(&f, &s, sizeof f); /* POSIX allows it; ISO C has no cast for it */
     return f(vlakno, jmeno);
 }
@@ -64,14 +56,13 @@ ssize_t sendto(int sock, const void *data, size_t n, int flags, __CONST_SOCKADDR
     if (jevysilac())
         atomic_fetch_add(&odeslani, 1);
     ssize_t (*f)(int, const void *, size_t, int, __CONST_SOCKADDR_ARG, socklen_t);
-    void *s = skutecna("sendto");
+    void *s = dlsym(RTLD_NEXT, "sendto");
     memcpy(&f, &s, sizeof f);
     return f(sock, data, n, flags, adresa, delka);
 }
 
 __attribute__((destructor)) static void skonci(void) {
-    const char *cesta = getenv("ALOKACE_SOUBOR");
-    FILE *f = cesta ? fopen(cesta, "w") : NULL;
+    FILE *f = getenv("ALOKACE_SOUBOR") ? fopen(getenv("ALOKACE_SOUBOR"), "w") : NULL;
     if (f) {
         fprintf(f, "alokaci %ld odeslani %ld\n", atomic_load(&alokaci), atomic_load(&odeslani));
         fclose(f);
