@@ -21,6 +21,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -48,17 +49,24 @@ static_assert(std::atomic<int>::is_always_lock_free);
 struct vlakno {
     pthread_t id;
     bool bezi = false;
+    std::atomic<bool> skoncilo{false}; // its body has returned
 };
 vlakno prijem, vysilani;
 
 // The workers get their socket and the stop flag from here.
 void *vlakno1(void *) {
     prijemUDP(prijsock, koncime);
+    prijem.skoncilo = true;
     return nullptr;
 }
 
 void *vlakno2(void *) {
+    // Its entries and its console line go through rings of its own, made
+    // before it started: it never waits for a lock that a normal thread holds.
+    pouzijkruhlogu();
+    pouzijkruhkonzole();
     posilamcas(vyssock, koncime);
+    vysilani.skoncilo = true;
     return nullptr;
 }
 
@@ -180,7 +188,8 @@ void pustvlakna() {
     prijem.bezi = pustvlakno(vlakno1, "prijemUDP", &prijem.id);
     if (!prijem.bezi)
         zapisdologu(false, "nepodarilo se pustit vlakno prijemUDP --\n");
-    vysilani.bezi = pustvlakno(vlakno2, "posilamcas", &vysilani.id);
+    // It inherits a real-time priority the daemon was started with.
+    vysilani.bezi = pustvlakno(vlakno2, "posilamcas", &vysilani.id, true);
     if (!vysilani.bezi)
         zapisdologu(false, "nepodarilo se pustit vlakno posilamcas --\n");
     zapisdologu(true, "skoncil jsem pousteni vlaken --\n");
@@ -188,19 +197,58 @@ void pustvlakna() {
 
 namespace {
 
+// How long each worker is given to end after SIGINT: the time sender
+// finishes its wait for the next x0.5 s and that cycle's sends (up to about
+// 11 s), the receiver its wait for a datagram (cekaniprijmu).
+constexpr std::chrono::seconds dobavysilace{12}, dobaprijmu{1};
+
 // The log entry that says at which priority the time sender runs. The
 // priority is given here, by the main thread, so that the entry always
-// comes at the same place in the log.
+// comes at the same place in the log; then the main thread puts itself at
+// normal priority, which it kept until now when it was started with a
+// real-time one, for the time sender to inherit.
 void zapisprioritu() {
-    if (!vysilani.bezi || konpolemod == 0) // no sender, or one that ended at once
+    if (!vysilani.bezi || konpolemod == 0) { // no sender, or one that ended at once
+        normalnipriorita();
         return;
-    if (int chyba = dejrealnycas(vysilani.id); chyba == 0)
+    }
+    int chyba = dejrealnycas(vysilani.id);
+    normalnipriorita();
+    if (chyba == 0)
         zapisdologuf(true, "Vlakno posilamcas bezi s prioritou realneho casu %d \n", prioritacasu);
     else
         zapisdologuf(true,
                      "Vlakno posilamcas bezi s normalni prioritou, realny cas nepovolen - "
                      "chyba cislo %d \n",
                      chyba);
+}
+
+// Locks the memory once every thread runs (their stacks are locked with it)
+// and says whether it could. Sanitizer builds lock nothing and say nothing.
+void zapispamet() {
+    if (int chyba = zamknipamet(); chyba == 0)
+        zapisdologu(true, "Pamet kamnar uzamcena \n");
+    else if (chyba > 0)
+        zapisdologuf(true, "Pamet kamnar nelze uzamknout - chyba cislo %d \n", chyba);
+}
+
+// Waits for the worker at most `doba` from `od` (the monotonic clock),
+// looking every 10 ms whether its body has returned, then joins it; one that
+// has not ended by then is named in the log and left to the end of the
+// process. True when it ended.
+bool dockejvlakna(const vlakno &v, const char *jmeno, std::chrono::seconds doba,
+                  std::chrono::steady_clock::time_point od) {
+    if (!v.bezi)
+        return true;
+    while (!v.skoncilo && std::chrono::steady_clock::now() < od + doba)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (v.skoncilo) {
+        pthread_join(v.id, nullptr); // it returns right after its flag
+        return true;
+    }
+    zapisdologuf(true, "Vlakno %s neskoncilo do %d sec - koncim bez nej \n", jmeno,
+                 static_cast<int>(doba.count()));
+    return false;
 }
 
 int beh() {
@@ -215,6 +263,7 @@ int beh() {
     pustvlakna();
     zapisprioritu();
     sledujhodiny();
+    zapispamet();
     zapisstav();
     // Ready once the start's entries are in the log, or the log's disk has
     // had its time to take them.
@@ -236,16 +285,19 @@ int beh() {
     zapissignal();
     hlaskonec();
 
-    if (prijem.bezi)
-        pthread_join(prijem.id, nullptr);
-    if (vysilani.bezi)
-        pthread_join(vysilani.id, nullptr);
+    // Both bounds count from here, the moment the stop began. A worker that
+    // has not ended (a send held in a stalled network queue) keeps its socket.
+    auto od = std::chrono::steady_clock::now();
+    bool prijemskoncil = dockejvlakna(prijem, "prijemUDP", dobaprijmu, od);
+    bool vysilaniskoncilo = dockejvlakna(vysilani, "posilamcas", dobavysilace, od);
     // The one-second pause also lets the console take the workers' last text.
     auto konecpauzy = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     dopiskonzoli(std::chrono::seconds(1));
     std::this_thread::sleep_until(konecpauzy);
-    close(prijsock);
-    close(vyssock);
+    if (prijemskoncil)
+        close(prijsock);
+    if (vysilaniskoncilo)
+        close(vyssock);
     zapisstav(false);
     zapisdologu(false, " \n\n");
     zapisdologu(true, "Program kamnar radne skoncil \n\n");
@@ -253,15 +305,31 @@ int beh() {
     return 0;
 }
 
+// The start ends when a writer thread cannot be started: the time sender
+// would otherwise wait for the disk or the terminal itself.
+bool pustpisare() {
+    const char *nepusten = !pustkonzoli() ? "konzole" : !pustlog() ? "log" : nullptr;
+    if (!nepusten)
+        return true;
+    konzolef("Fatalni chyba - nelze pustit vlakno %s - konec \n\n", nepusten);
+    zapisdologuf(true, "Fatalni chyba - nelze pustit vlakno %s - konec \n\n", nepusten);
+    return false;
+}
+
 } // namespace
 
 int behdemona() {
-    normalnipriorita(); // before any thread is started: only the sender gets it
+    // One heap for every thread: the arenas that glibc makes per thread
+    // reserve 64 MiB each, which the memory lock would count whole.
+    mallopt(M_ARENA_MAX, 1);
+    priorituzacatku(); // before any thread is started: only the sender keeps it
     // Everything the daemon prints goes through the console's writer thread,
     // and every entry through the log's, so that neither standard output
     // nor the log's disk can hold a thread, from the first line on.
-    pustkonzoli();
-    pustlog();
+    if (!pustpisare()) {
+        dopiskonzoli(std::chrono::seconds(1));
+        return -1;
+    }
     int vysledek = beh();
     if (vysledek != 0) { // the orderly stop gave both their time
         dopislog(dopsanilogu);

@@ -11,8 +11,9 @@
 #include <sys/types.h>
 
 // Heartbeats of the two workers, in milliseconds of the monotonic clock. The
-// time sender stores its own after each finished cycle, the receiver before
-// each wait; both count from the start of the workers (hlaspripraven).
+// time sender stores its own after each finished cycle and after a wait that
+// a step of the clock cut short (it then plans its instant again), the
+// receiver before each wait; both count from the start of the workers (hlaspripraven).
 extern std::atomic<std::int64_t> tepvysilani;
 extern std::atomic<std::int64_t> tepprijmu;
 static_assert(std::atomic<std::int64_t>::is_always_lock_free);

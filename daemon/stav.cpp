@@ -63,6 +63,9 @@ std::string hodnotademona(rodina r, bool bezi, const stavlogu &log) {
         if (poslednihodiny().znamy)
             pripisf(v, "%.6f", poslednihodiny().maxerror);
         break;
+    case rodina::chybazapisu:
+        pripisf(v, "%d", log.chyba);
+        break;
     default:
         break;
     }

@@ -10,7 +10,10 @@
 // - the time sender looks at it only between send cycles: after its wait for
 //   the next x0.5 s (at most 10.5 s, also when the clock is set meanwhile:
 //   see cekejdo) and after that cycle's sends, 20 ms per module;
-// - then the main thread joins both workers and pauses one second; the log's
+// - then the main thread joins both workers, waiting at most 12 s for the
+//   sender and 1 s for the receiver from the start of the stop (a worker
+//   that has not ended by then, a send held in a stalled network queue, is
+//   named in the log and left), and pauses one second; the log's
 //   writer is given at most a second more for the last entries (log.hpp),
 //   so a log whose disk does not answer never holds the stop.
 // The time sender and unitkick wait with a timer slack of 1 ns (each calls

@@ -70,6 +70,9 @@ void demona(prehled &p, rodina r, double hodnota) {
     case rodina::maxerror:
         p.maxerror = hodnota;
         break;
+    case rodina::chybazapisu:
+        p.logchyba = cele;
+        break;
     default:
         break;
     }

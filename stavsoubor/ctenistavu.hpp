@@ -26,8 +26,9 @@ struct prehled {
     std::optional<long long> start;      // Unix time
     long long odmodulu = 0, odcizich = 0;
     std::optional<double> zpozdeni; // seconds
-    // The log: entries waiting, how long the oldest has waited (s), entries lost.
-    long long logceka = 0, logztraceno = 0;
+    // The log: entries waiting, how long the oldest has waited (s), entries
+    // lost, the error number of the last refused write (0: written).
+    long long logceka = 0, logztraceno = 0, logchyba = 0;
     double lognezapsano = 0;
     long long logvynechano = 0;
     // The PC's clock, as the kernel reported it; empty when it did not.

@@ -25,6 +25,8 @@ constexpr std::array<popisrodiny, pocetrodin> rodiny{{
      "jinak 0"},
     {rodina::maxerror, "kamnar_hodiny_pc_maxerror_seconds", "gauge",
      "Nejvetsi mozna chyba hodin PC podle jadra (maxerror z adjtimex)"},
+    {rodina::chybazapisu, "kamnar_log_chyba_zapisu", "gauge",
+     "Cislo chyby, se kterou system naposledy odmitl zapis do logu, 0 kdyz se zaznamy zapisuji"},
     {rodina::odpovida, "kamnar_modul_odpovida", "gauge",
      "1 kdyz modul odpovida (hlidac nad nulou), 0 kdyz byl hlasen, ze neodpovida"},
     {rodina::hlidac, "kamnar_modul_hlidac", "gauge",

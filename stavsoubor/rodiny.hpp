@@ -36,6 +36,7 @@ enum class rodina {
     ztraceno,
     hodinysync,
     maxerror,
+    chybazapisu,
     // The families of the modules, each sample labelled modul="N",adresa="A"
     // (and the readings stari="0" to "4", the newest 0).
     odpovida,

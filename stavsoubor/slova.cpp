@@ -69,9 +69,11 @@ std::string radekdemona(const prehled &p) {
 
 std::string radeklogu(const prehled &p) {
     std::string text;
-    if (p.lognezapsano >= 1 || p.logztraceno > 0)
+    if (p.lognezapsano >= 1 || p.logztraceno > 0 || p.logchyba != 0)
         pripisf(text, "log se nezapisuje %.0f s, ceka %lld zaznamu, ztraceno %lld zaznamu",
                 p.lognezapsano, p.logceka, p.logztraceno);
+    if (p.logchyba != 0)
+        pripisf(text, ", system odmita zapis - chyba cislo %lld", p.logchyba);
     return text;
 }
 

@@ -1,7 +1,7 @@
 // simmodul: a simulated heating module for development, tests and the demo.
 //
 //   simmodul ADDRESS [--silent] [--silent-after N] [--silent-first N]
-//                    [--cause N] [--defpr1 N] [--quiet]
+//                    [--cause N] [--defpr1 N] [--flip] [--quiet]
 //
 // It binds UDP port 15151 on ADDRESS (a loopback address such as 127.0.0.2)
 // and answers each time command with status datagrams to port 15150 of the
@@ -9,7 +9,9 @@
 // DEFPR1 value (type 9). Its clock is set by the commands; from the second
 // command on it agrees with them and the status byte carries bitsouhlasi. A reset
 // command (13) "resets" it: the clock is lost and its next datagram reports
-// the SOFTE reset with its last time. It runs until it is killed.
+// the SOFTE reset with its last time. With --flip its clock agrees and
+// disagrees by turns, a change of its status byte with every answer. It runs
+// until it is killed.
 #include "datagram.hpp"
 
 #include <arpa/inet.h>
@@ -30,11 +32,12 @@ struct nastaveni {
     int pricina = nicnoveho; // reset cause reported in the first answer
     int defpr1 = 500;
     bool tise = false;
+    bool strida = false; // the status byte changes with every answer
 };
 
 void pouziti() {
     std::puts("pouziti: simmodul ADRESA [--silent] [--silent-after N] [--silent-first N] "
-              "[--cause N] [--defpr1 N] [--quiet]");
+              "[--cause N] [--defpr1 N] [--flip] [--quiet]");
     std::exit(2);
 }
 
@@ -64,6 +67,8 @@ nastaveni ctiargumenty(int argc, char **argv) {
             n.defpr1 = static_cast<int>(cislo(i, argc, argv));
         else if (a == "--quiet")
             n.tise = true;
+        else if (a == "--flip")
+            n.strida = true;
         else if (!n.adresa && a[0] != '-')
             n.adresa = argv[i];
         else
@@ -102,6 +107,8 @@ void odpovez(int sock, sockaddr_in od, const prikazmodulu &prikaz, const nastave
         return;
     ++p.prikazu;
     bool souhlasi = p.pricina == nicnoveho && p.hodiny != 0 && (cas - p.hodiny) <= 11;
+    if (n.strida)
+        souhlasi = p.prikazu % 2 == 0;
     std::uint32_t posledni = p.hodiny;
     p.hodiny = cas;
     if (p.prikazu <= n.mlciprvnich || (n.mlcipo >= 0 && p.prikazu > n.mlcipo)) {

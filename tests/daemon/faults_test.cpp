@@ -6,13 +6,17 @@
 #include "daemonfixture.hpp"
 #include "datagram.hpp"
 #include "harness.hpp"
+#include "priorita.hpp"
 #include "zaplava.hpp"
 
 #include <csignal>
+#include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
 #include <regex>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -217,17 +221,20 @@ TEST_F(Faults, LogDeletedThenUnopenableThenBackMidRun) {
     ASSERT_TRUE(harness::waitfor([&] { return logged(entry); }, 10s));
     EXPECT_EQ(maskprefixes(harness::logtext()), entry);
 
-    // A directory in its place: entries are dropped, the work goes on.
+    // A directory in its place: entries wait, the work goes on.
     ASSERT_EQ(unlink("/var/log/kamnar.log"), 0);
     ASSERT_EQ(mkdir("/var/log/kamnar.log", 0755), 0);
     harness::sendstatus(stranger, {1});
     answersdefpr1(known);
 
-    // Removed again: entries resume.
+    // Removed again: the waiting entries come first, then the new ones.
     ASSERT_EQ(rmdir("/var/log/kamnar.log"), 0);
     harness::sendstatus(stranger, {1});
-    ASSERT_TRUE(harness::waitfor([&] { return logged(entry); }, 10s));
-    EXPECT_EQ(maskprefixes(harness::logtext()), entry) << "nothing of the blind phase survives";
+    ASSERT_TRUE(
+        harness::waitfor([&] { return count(maskprefixes(harness::logtext()), entry) == 2; }, 10s));
+    std::string log = maskprefixes(harness::logtext());
+    EXPECT_TRUE(log.starts_with(entry)) << log;
+    EXPECT_NE(log.find("<T>modul  0 - prisla hodnota DEFPR1 672 \n"), std::string::npos) << log;
     stopsinorder();
 }
 
@@ -335,6 +342,123 @@ TEST_F(Faults, ThirtyOneCalendarsAndThirtyModulesUnderFullTraffic) {
         std::snprintf(line, sizeof line, "<T>modul %2d - prisla hodnota DEFPR1 %d \n", m, m + 1);
         EXPECT_EQ(count(log, line), 2u) << line;
     }
+}
+
+// The house the time sender's quiet path is looked at in: module 0 changes
+// its status byte with every answer (two receiver entries a cycle), module 1
+// is silent, and the send to module 2 fails every cycle (no route to it in
+// the sandbox: an entry of the sender's own every cycle).
+constexpr const char *loudhouse = "[127.0.0.2]\n0 a.ics\n[127.0.0.3]\n1 a.ics\n"
+                                  "[10.9.9.9]\n2 a.ics\n";
+const std::string failedsend = "<T>Error: posliUDP nemuze odeslat paket pro modul c. 2 \n ";
+
+// The thread id of the time sender.
+pid_t sendertid(pid_t pid) {
+    std::string dir = "/proc/" + std::to_string(pid) + "/task/";
+    for (const auto &e : std::filesystem::directory_iterator(dir))
+        if (harness::readfile(e.path().string() + "/comm") == "posilamcas\n")
+            return std::stoi(e.path().filename().string());
+    return -1;
+}
+
+// After its first cycle the time sender, traced for three cycles, makes no
+// system call but its timer's, sendto and the writers' wake-ups (a read of
+// its timerfd, writes to their eventfds), and its allocations, counted by a
+// preloaded stand-in, are none.
+TEST_F(Faults, TimeSenderWaitsForNothingButItsTimerAndAllocatesNothing) {
+    if (sesanitizery || access("/usr/bin/strace", X_OK) != 0)
+        GTEST_SKIP() << "a sanitizer build (it allocates on its own), or no /usr/bin/strace";
+    helpers.push_back(harness::start({harness::bin("simmodul"), "127.0.0.2", "--flip", "--quiet"}));
+    harness::preload(opt, KAMNAR_ALOKACE_LIB);
+    opt.env.push_back("ALOKACE_OD=4"); // the first send of the second cycle
+    opt.env.push_back("ALOKACE_SOUBOR=/run/alokace");
+    start(loudhouse);
+    ASSERT_TRUE(harness::waitfor([] { return logged(failedsend); }, 15s)) << "no first cycle";
+    harness::process strace =
+        harness::start({"/usr/bin/strace", "-qq", "-y", "-e",
+                        "trace=!clock_nanosleep,timerfd_settime,sendto,restart_syscall", "-p",
+                        std::to_string(sendertid(daemon.pid)), "-o", "/run/trace"});
+    std::this_thread::sleep_for(31s); // three cycles
+    harness::finish(strace, SIGINT);
+    stopsinorder();
+    std::istringstream trace(harness::readfile("/run/trace"));
+    static const std::regex allowed(R"(^(read\(\d+<anon_inode:\[timerfd\]>|)"
+                                    R"(write\(\d+<anon_inode:\[eventfd\]>|<\.\.\. read resumed>))");
+    int wakes = 0;
+    for (std::string line; std::getline(trace, line); wakes += line.starts_with("write"))
+        EXPECT_TRUE(std::regex_search(line, allowed)) << line;
+    EXPECT_GE(wakes, 6) << "a wake-up of each writer every cycle";
+    unsigned long allocations = 99, sends = 0;
+    std::sscanf(harness::readfile("/run/alokace").c_str(), "alokaci %lu odeslani %lu", &allocations,
+                &sends);
+    EXPECT_GE(sends, 12u) << "four cycles counted";
+    EXPECT_EQ(allocations, 0u);
+}
+
+// A log whose file system is full: the entries wait, the state file shows
+// them within 2 s with the refusal's error number, and once there is room
+// again every one of them is in the log, whole and in order.
+TEST_F(Faults, EntriesRefusedByAFullDiskWaitAndComeWhole) {
+    ASSERT_EQ(mount("kamnar-test", "/var/log", "tmpfs", 0, "size=64k,mode=0755"), 0);
+    mkdir("/run/kamnar", 0755);
+    helpers.push_back(harness::start({harness::bin("simmodul"), "127.0.0.2", "--flip", "--quiet"}));
+    int stranger = module("127.0.0.9");
+    start(loudhouse);
+    ASSERT_TRUE(harness::waitfor([] { return logged(failedsend); }, 15s));
+    std::this_thread::sleep_for(1s); // the cycle's entries are in; the next come in 9 s
+    // The log's last page filled with line ends: its next entry needs a new
+    // page, which the full file system refuses.
+    std::size_t size = harness::logtext().size();
+    harness::writefile("/var/log/kamnar.log",
+                       harness::logtext() + std::string(4095 - (size + 4095) % 4096, '\n'));
+    const std::string before = harness::logtext();
+
+    int fd = open("/var/log/vypln", O_WRONLY | O_CREAT, 0644);
+    for (std::size_t n = 4096; n > 0;) // down to the last byte that fits
+        n = write(fd, std::string(n, 'x').data(), n) < 0 ? n / 2 : n;
+    close(fd);
+    const std::string strangerentry = "<T>prijemUDP - prisel paket z adresy 127.0.0.9 , ktera "
+                                      "neni v konfiguracnim file !!! \n";
+    harness::sendstatus(stranger, {1});
+    auto shows = [](bool waiting, const char *error) {
+        std::string s = harness::readfile("/run/kamnar/kamnar.prom");
+        return (s.find("\nkamnar_log_cekajici 0\n") == std::string::npos) == waiting &&
+               s.find(error) != std::string::npos;
+    };
+    // The file is rewritten every second: 1.5 s of room.
+    EXPECT_TRUE(harness::waitfor([&] { return shows(true, "_zapisu 28\n"); }, 2500ms));
+    std::this_thread::sleep_for(11s); // a cycle's entries, the sender's among them, wait too
+
+    ASSERT_EQ(unlink("/var/log/vypln"), 0);
+    ASSERT_TRUE(harness::waitfor([&] { return shows(false, "_zapisu 0\n"); }));
+    std::string log = maskprefixes(harness::logtext().substr(before.size()));
+    EXPECT_TRUE(log.starts_with(strangerentry)) << log;
+    EXPECT_GE(count(log, failedsend), 1u);
+    // Nothing but whole entries of the house, each prefix where one begins.
+    for (const std::string &entry :
+         {strangerentry, failedsend, std::string("<T>cas modulu 00 127.0.0.2   souhlasi s PC \n"),
+          std::string("<T>cas modulu 00 127.0.0.2 nesouhlasi s PC \n")})
+        for (std::size_t at; (at = log.find(entry)) != std::string::npos;)
+            log.erase(at, entry.size());
+    EXPECT_EQ(log, "") << "a torn or glued entry";
+    stopsinorder();
+}
+
+// A time sender held in sendto for good (a stalled network queue): the stop
+// gives it 12 s, names it in the log and goes on to its banner and exit 0.
+TEST_F(Faults, SenderHeldInItsSendIsNamedAndTheStopGoesOn) {
+    harness::preload(opt, KAMNAR_HANGSEND_LIB);
+    module("127.0.0.2");
+    start("[127.0.0.2]\n1 a.ics\n");
+    std::this_thread::sleep_for(11s); // its first send, held
+    auto began = std::chrono::steady_clock::now();
+    stopsinorder();
+    // 12 s and the stop's pause; 5 s of room.
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 18s);
+    std::string log = maskprefixes(harness::logtext());
+    EXPECT_EQ(count(log, "<T>Vlakno posilamcas neskoncilo do 12 sec - koncim bez nej \n"), 1u)
+        << log;
+    EXPECT_EQ(count(log, "<T>Vlakno prijemUDP skoncilo \n"), 1u);
 }
 
 } // namespace

@@ -114,7 +114,7 @@ TEST(StateText, HoldsWhatIsKnownAndKamnarstavTabulatesIt) {
     // The log: shown when its disk has not answered for a second or more, or
     // entries were lost.
     for (const char *nic : {"\nkamnar_log_cekajici 0\n", "\nkamnar_log_nezapsano_seconds 0.000\n",
-                            "\nkamnar_log_ztraceno_total 0\n"})
+                            "\nkamnar_log_ztraceno_total 0\n", "\nkamnar_log_chyba_zapisu 0\n"})
         EXPECT_TRUE(has(text, nic)) << nic;
     EXPECT_FALSE(has(tabulka(p, 1796630410), "log"));
 }

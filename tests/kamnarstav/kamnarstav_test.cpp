@@ -18,9 +18,9 @@ bool has(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
 }
 
-// The log's line when its disk has not answered for a second or more, or
-// entries were lost; the PC's clock's line when the file has it; the table
-// of a house without modules.
+// The log's line when its disk has not answered for a second or more,
+// entries were lost or the system refuses them; the PC's clock's line when
+// the file has it; the table of a house without modules.
 TEST(Table, LogLineClockLineAndNoModule) {
     EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_log_cekajici 12\nkamnar_log_nezapsano_seconds "
                                        "35.2\nkamnar_log_ztraceno_total 0\n"),
@@ -39,6 +39,11 @@ TEST(Table, LogLineClockLineAndNoModule) {
                     "\nhodiny PC NEJSOU synchronizovany, maxerror 16.500 s - moduly dostavaji "
                     "cas bez zaruky\n"));
     EXPECT_FALSE(has(tabulka(ctiprehled(""), 0), "hodiny PC"));
+    EXPECT_TRUE(has(tabulka(ctiprehled("kamnar_log_cekajici 3\nkamnar_log_nezapsano_seconds 2\n"
+                                       "kamnar_log_chyba_zapisu 28\n"),
+                            0),
+                    "\nlog se nezapisuje 2 s, ceka 3 zaznamu, ztraceno 0 zaznamu, system odmita "
+                    "zapis - chyba cislo 28\n"));
 
     prehled prazdny = ctiprehled("");
     EXPECT_EQ(tabulka(prazdny, 0), "v konfiguraci neni zadny modul\nkamnar bezi od -, paketu od "
