@@ -115,6 +115,7 @@ TEST(HistoryFile, ReadBackWholeOrRefused) {
     zaznamenej(h, posud(dum, t0, t0), t0);
     zaznamenej(h, posud(dum, t0 + 600, t0 + 600), t0 + 600);
     h.moduly[0].minuty[policko(h.minuta - minuttydne + 1)] = mlcel; // the oldest minute kept
+    h.moduly[2] = pasmodulu{adresavhistorii(""), {}}; // a module the file gave no address
     const std::string text = texthistorie(h);
     historie zpet;
     ASSERT_TRUE(ctihistorii(text, zpet));
