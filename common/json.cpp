@@ -23,6 +23,12 @@ void jsontext(std::string &t, std::string_view text) {
     t += '"';
 }
 
+std::string jsontext(std::string_view text) {
+    std::string t;
+    jsontext(t, text);
+    return t;
+}
+
 std::string rfc3339(long long unixcas) {
     std::time_t tt = static_cast<std::time_t>(unixcas);
     std::tm m{};
@@ -36,7 +42,9 @@ std::string rfc3339(long long unixcas) {
 }
 
 void jsoncas(std::string &t, const std::optional<long long> &unixcas) {
-    if (unixcas)
+    // 9999-12-31T23:59:59 UTC less 25 hours: the last time with four digits
+    // of year in every zone.
+    if (unixcas && *unixcas >= 0 && *unixcas <= 253402210799LL)
         jsontext(t, rfc3339(*unixcas));
     else
         t += "null";

@@ -138,31 +138,54 @@ std::string stavdemona(const prehled &p, bool bezi) {
     std::optional<long long> zpozdeni;
     if (p.zpozdeni && std::isfinite(*p.zpozdeni))
         zpozdeni = std::llround(*p.zpozdeni * 1000);
-    return "{\"bezi\":" + jsonbool(bezi) + ",\"od\":" + jsoncas(p.start) +
-           ",\"pakety_od_modulu\":" + jsoncislo(p.odmodulu) +
-           ",\"z_cizich_adres\":" + jsoncislo(p.odcizich) +
-           ",\"zpozdeni_cyklu_ms\":" + jsoncislo(zpozdeni) +
-           ",\"log_ceka\":" + jsoncislo(p.logceka) +
-           ",\"log_nezapsano_s\":" + jsoncislo(static_cast<long long>(p.lognezapsano)) +
-           ",\"log_ztraceno\":" + jsoncislo(p.logztraceno) + "}";
+    std::string t = "{\"bezi\":";
+    jsonano(t, bezi);
+    t += ",\"od\":";
+    jsoncas(t, p.start);
+    t += ",\"pakety_od_modulu\":";
+    jsoncele(t, p.odmodulu);
+    t += ",\"z_cizich_adres\":";
+    jsoncele(t, p.odcizich);
+    t += ",\"zpozdeni_cyklu_ms\":";
+    jsoncele(t, zpozdeni);
+    t += ",\"log_ceka\":";
+    jsoncele(t, p.logceka);
+    t += ",\"log_nezapsano_s\":";
+    jsoncele(t, static_cast<long long>(p.lognezapsano));
+    t += ",\"log_ztraceno\":";
+    jsoncele(t, p.logztraceno);
+    return t + "}";
 }
 
 std::string stavmodulu(int cislo, const prehledmodulu &m, bool promenlive) {
-    std::optional<std::string> reset;
     // A cause reported without a time of the module (PowerUp) comes with 0.
     std::optional<long long> casresetu;
     if (m.casresetu && *m.casresetu > 0)
         casresetu = m.casresetu;
-    if (m.pricina)
-        if (const char *slova = slovacosestalo(*m.pricina))
-            reset = jsontext(slova);
-    return "{\"cislo\":" + std::to_string(cislo) + ",\"adresa\":" + jsontext(m.adresa) +
-           ",\"odpovida\":" + jsonbool(m.odpovida) + ",\"cas_souhlasi\":" + jsonbool(m.souhlasi) +
-           ",\"tmr1\":" + jsoncislo(m.tmr1) + ",\"defpr1\":" + jsoncislo(m.defpr1) +
-           ",\"posledni_paket\":" + (promenlive ? jsoncas(m.poslednipaket) : "null") +
-           ",\"reset\":" + reset.value_or("null") + ",\"reset_cas\":" + jsoncas(casresetu) +
-           ",\"hlidac\":" +
-           (promenlive && m.hlidac ? std::to_string(*m.hlidac) : std::string("null")) + "}";
+    const char *slova = m.pricina ? slovacosestalo(*m.pricina) : nullptr;
+    std::string t;
+    pripisf(t, "{\"cislo\":%d,\"adresa\":", cislo);
+    jsontext(t, m.adresa);
+    t += ",\"odpovida\":";
+    jsonano(t, m.odpovida);
+    t += ",\"cas_souhlasi\":";
+    jsonano(t, m.souhlasi);
+    t += ",\"tmr1\":";
+    jsoncele(t, m.tmr1);
+    t += ",\"defpr1\":";
+    jsoncele(t, m.defpr1);
+    t += ",\"posledni_paket\":";
+    jsoncas(t, promenlive ? m.poslednipaket : std::nullopt);
+    t += ",\"reset\":";
+    if (slova)
+        jsontext(t, slova);
+    else
+        t += "null";
+    t += ",\"reset_cas\":";
+    jsoncas(t, casresetu);
+    t += ",\"hlidac\":";
+    jsoncele(t, promenlive && m.hlidac ? std::optional<long long>(*m.hlidac) : std::nullopt);
+    return t + "}";
 }
 
 std::vector<std::string> tematamodulu(const nastaveni &n, const std::string &adresa) {

@@ -45,7 +45,9 @@ std::string adresavhistorii(std::string_view adresa) {
     for (char &z : a)
         if (z <= ' ' || z > '~')
             z = '?';
-    return a;
+    // The file's line needs a word for it: an empty address would leave the
+    // line one word short and the file unreadable.
+    return a.empty() ? "?" : a;
 }
 
 zaznam zaznamenej(historie &h, const snimek &s, long long ted) {

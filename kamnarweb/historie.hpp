@@ -44,7 +44,7 @@ struct historie {
 std::size_t policko(long long minuta);
 
 // A module's address as the history keeps it: at most 64 characters, each
-// one printable and no blank ('?' instead).
+// one printable and no blank ('?' instead), none at all as "?".
 std::string adresavhistorii(std::string_view adresa);
 
 // What recording a snapshot did.

@@ -5,7 +5,6 @@
 // configuration, a bad state file), and the pieces its messages are made of.
 #include "daemonfixture.hpp"
 #include "harness.hpp"
-#include "json.hpp"
 #include "jsonkontrola.hpp"
 #include "nastaveni.hpp"
 #include "zpravy.hpp"
@@ -134,18 +133,6 @@ class Mqtt : public ::testing::Test {
 
 const std::string dostupnost = "kamnar/dostupnost";
 const std::string odpovida2 = "homeassistant/binary_sensor/kamnar_127_0_0_2_odpovida/config";
-
-TEST(Json, EscapesEveryStringAndGivesTimesTheirOffset) {
-    EXPECT_EQ(jsontext("a\"b\\c\n\x01\x7f\xc3\xa1"),
-              "\"a\\\"b\\\\c\\u000a\\u0001\\u007f\\ufffd\\ufffd\"");
-    EXPECT_TRUE(platnyjson(jsontext(std::string("\0\x1f\"\\\xff", 5))));
-    setenv("TZ", "Europe/Prague", 1);
-    tzset();
-    EXPECT_EQ(jsoncas(1796630000), "\"2026-12-07T08:53:20+01:00\"");
-    EXPECT_EQ(jsoncas(1782864000), "\"2026-07-01T02:00:00+02:00\"");
-    EXPECT_EQ(jsoncas(std::nullopt), "null");
-    EXPECT_EQ(jsoncas(253402300800LL), "null"); // year 10000
-}
 
 TEST(Nastaveni, ReadsEveryKeyAndNamesTheFaultyLine) {
     nastaveni n;

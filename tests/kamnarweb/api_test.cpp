@@ -81,14 +81,22 @@ TEST(Api, RawNumbersTimesWithTheirOffsetAndNullForWhatIsNotKnown) {
     EXPECT_EQ(std::to_string(z.kod) + " " + z.text,
               "503 Soubor /run/kamnar/kamnar.prom je 31 s stary - kamnar nebezi\n");
 
-    // The pieces: any byte escaped or replaced so the text stays valid,
-    // offsets west of UTC and in half hours, numbers in their fewest digits.
+    // The pieces: any byte escaped or replaced so the text stays valid (a
+    // NUL too), offsets west of UTC, in half hours and in summer, a time
+    // outside four-digit years null, numbers in their fewest digits.
     std::string t;
-    jsontext(t, "a\"\\\x01\n\x7f\xc3\xa9");
-    EXPECT_EQ(t, R"("a\"\\\u0001\u000a\u007f??")");
+    jsontext(t, std::string_view("a\"\\\0\x01\n\x1f\x7f\xc3\xa9\xff", 11));
+    EXPECT_EQ(t, R"("a\"\\\u0000\u0001\u000a\u001f\u007f???")");
     setenv("TZ", "America/St_Johns", 1);
     tzset();
     EXPECT_EQ(rfc3339(t0), "2026-12-07T04:30:00-03:30");
+    setenv("TZ", "Europe/Prague", 1);
+    tzset();
+    t.clear();
+    for (long long c : {1782864000LL, -1LL, 253402300800LL}) // July 2026, 1969, year 10000
+        jsoncas(t, c), t += ' ';
+    jsoncas(t, std::nullopt);
+    EXPECT_EQ(t, R"("2026-07-01T02:00:00+02:00" null null null)");
     setenv("TZ", "UTC", 1);
     tzset();
     EXPECT_EQ(rfc3339(0), "1970-01-01T00:00:00+00:00");
@@ -107,6 +115,7 @@ TEST(HistoryFile, ReadBackWholeOrRefused) {
     zaznamenej(h, posud(dum, t0, t0), t0);
     zaznamenej(h, posud(dum, t0 + 600, t0 + 600), t0 + 600);
     h.moduly[0].minuty[policko(h.minuta - minuttydne + 1)] = mlcel; // the oldest minute kept
+    h.moduly[2] = pasmodulu{adresavhistorii(""), {}}; // a module the file gave no address
     const std::string text = texthistorie(h);
     historie zpet;
     ASSERT_TRUE(ctihistorii(text, zpet));
