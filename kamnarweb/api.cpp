@@ -45,6 +45,8 @@ void demon(std::string &t, const snimek &s) {
     jsoncele(t, kdyz(z, p.logvynechano));
     t += ", \"ztraceno\": ";
     jsoncele(t, kdyz(z, p.logztraceno));
+    t += ", \"chyba_zapisu\": ";
+    jsoncele(t, kdyz(z, p.logchyba));
     t += "}}, \"hodiny_pc\": {\"synchronizovany\": ";
     jsonano(t, z ? p.hodinysync : std::nullopt);
     t += ", \"maxerror_s\": ";

@@ -55,7 +55,7 @@ TEST(Api, RawNumbersTimesWithTheirOffsetAndNullForWhatIsNotKnown) {
         apistav(s, h, cestastavu),
         R"({"verze": 1, "historie_od": "2026-12-07T09:00:00+01:00", "nacteno": "2026-12-07T09:01:00+01:00", "nacteno_unix": 1796630460, "zprava": null, )"
         R"("demon": {"bezi": true, "od": "2026-12-07T08:53:20+01:00", "od_unix": 1796630000, "pakety_od_modulu": 12, "pakety_od_cizich": 0, "zpozdeni_cyklu_ms": 0.125, )"
-        R"("log": {"cekajici": 0, "nezapsano_s": 0, "vynechano": 0, "ztraceno": 0}}, "hodiny_pc": {"synchronizovany": true, "maxerror_s": 0.0255}, )"
+        R"("log": {"cekajici": 0, "nezapsano_s": 0, "vynechano": 0, "ztraceno": 0, "chyba_zapisu": 0}}, "hodiny_pc": {"synchronizovany": true, "maxerror_s": 0.0255}, )"
         R"("moduly": [{"cislo": 0, "adresa": "127.0.0.2", "odpovida": true, "cas_souhlasi": true, "tmr1": 1014, "defpr1": 0, )"
         R"("posledni_paket": "2026-12-07T09:00:55+01:00", "posledni_paket_unix": 1796630455, "reset": "SOFTE Reset", "reset_pricina": 3, )"
         R"("reset_cas": "2026-12-07T08:59:50+01:00", "reset_cas_unix": 1796630390, "hlidac": 10, "dostupnost_24h": 1, "dostupnost_7d": 1}, )"
@@ -68,7 +68,7 @@ TEST(Api, RawNumbersTimesWithTheirOffsetAndNullForWhatIsNotKnown) {
         R"({"verze": 1, "historie_od": null, "nacteno": "2026-12-07T09:00:00+01:00", "nacteno_unix": 1796630400, )"
         R"("zprava": "Soubor /nonexistent/x neexistuje - kamnar nebezi", "demon": {"bezi": false, "od": null, "od_unix": null, )"
         R"("pakety_od_modulu": null, "pakety_od_cizich": null, "zpozdeni_cyklu_ms": null, "log": {"cekajici": null, )"
-        R"("nezapsano_s": null, "vynechano": null, "ztraceno": null}}, "hodiny_pc": {"synchronizovany": null, "maxerror_s": null}, "moduly": []})"
+        R"("nezapsano_s": null, "vynechano": null, "ztraceno": null, "chyba_zapisu": null}}, "hodiny_pc": {"synchronizovany": null, "maxerror_s": null}, "moduly": []})"
         "\n");
 
     // /healthz: only a running daemon's fresh file is healthy.
