@@ -43,9 +43,7 @@ void sledujhodiny() {
     if (!posledni.znamy)
         return;
     const int sync = posledni.synchronizovany ? 1 : 0;
-    // A clock found unsynchronised at the start is logged too: a PC that
-    // boots after a power cut with a dead RTC battery and no time server.
-    if (bylsync != 0 && sync == 0)
+    if (bylsync == 1 && sync == 0)
         zapisdologu(true, "Hodiny PC nejsou synchronizovany - moduly dostavaji cas bez zaruky \n");
     else if (bylsync == 0 && sync == 1)
         zapisdologu(true, "Hodiny PC jsou opet synchronizovany \n");

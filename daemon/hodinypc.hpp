@@ -23,8 +23,8 @@ hodinypc ctihodiny();
 
 // Reads it when a new cycle of 10 s has begun since the last reading (the
 // main thread, once a second), and logs each change between synchronised
-// and not, and a clock that is not synchronised at the first reading the
-// kernel answers.
+// and not. The first reading logs nothing: the state file says how the clock
+// is from the start on.
 void sledujhodiny();
 
 // The last reading (main thread).

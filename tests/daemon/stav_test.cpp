@@ -145,7 +145,7 @@ TEST_F(StateFile, NothingIsWrittenWithoutTheServicesDirectory) {
         entries += e->d_name[0] != '.';
     closedir(run);
     EXPECT_EQ(entries, 0);
-    EXPECT_FALSE(logged("nelze zapsat stav"));
+    EXPECT_FALSE(logged("stav"));
 }
 
 TEST_F(StateFile, FollowsTheModulesAndIsLeftAtTheStop) {
@@ -204,7 +204,7 @@ TEST_F(StateFile, FollowsTheModulesAndIsLeftAtTheStop) {
     EXPECT_TRUE(stateholds("\nkamnar_bezi 0\n"));
     EXPECT_EQ(harness::run({harness::bin("kamnarstav")}, opt).status, 2);
     EXPECT_NE(access(docasnystav, F_OK), 0) << "the temporary file is renamed, never left";
-    EXPECT_FALSE(logged("nelze zapsat stav"));
+    EXPECT_FALSE(logged("stav"));
 }
 
 TEST_F(StateFile, AFailedWriteIsLoggedOnceAndSoIsItsEnd) {
@@ -308,17 +308,16 @@ TEST_F(StateFile, PrometheusToolsReadItWhileModulesTalk) {
     EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
 }
 
-// About 55 s: the clock's state, as the preloaded stand-in of adjtimex()
+// About 45 s: the clock's state, as the preloaded stand-in of adjtimex()
 // reports it, reaches the state file within the cycle after it changed (20 s
 // given, a cycle being 10 s): not synchronised by STA_UNSYNC, and by a
-// maximum error of 16 s; a clock not synchronised at the start is logged, and
-// each change between synchronised and not once; a clock the kernel will not
-// report is left out.
+// maximum error of 16 s; each change between synchronised and not is logged
+// once; a clock the kernel will not report is left out.
 TEST_F(StateFile, TheClocksStateAndItsChangesAsTheKernelReportsThem) {
     mkdir(adresarstavu, 0755);
     configure({"127.0.0.2"});
     const std::string hodiny = work + "/hodiny";
-    harness::writefile(hodiny, "0 16000000\n");
+    harness::writefile(hodiny, "0 500000\n");
     harness::preload(opt, KAMNAR_HODINYPC_LIB);
     opt.env.push_back("HODINYPC=" + hodiny);
     launch();
@@ -326,7 +325,6 @@ TEST_F(StateFile, TheClocksStateAndItsChangesAsTheKernelReportsThem) {
         const char *jadro;           // "": adjtimex() fails
         const char *sync, *maxerror; // the families' values, "" when left out
     } kroky[] = {
-        {"0 16000000\n", "0", "16.000000"}, // at the start
         {"0 500000\n", "1", "0.500000"},
         {"64 1000\n", "0", "0.001000"},
         {"0 16000000\n", "0", "16.000000"},
@@ -355,10 +353,9 @@ TEST_F(StateFile, TheClocksStateAndItsChangesAsTheKernelReportsThem) {
     EXPECT_EQ(harness::finish(daemon, SIGINT).status, 0);
     std::string log = harness::maskprefixes(harness::logtext());
     EXPECT_EQ(
-        count(log, "<T>Hodiny PC nejsou synchronizovany - moduly dostavaji cas bez zaruky \n"), 2u)
+        count(log, "<T>Hodiny PC nejsou synchronizovany - moduly dostavaji cas bez zaruky \n"), 1u)
         << log;
-    EXPECT_EQ(count(log, "<T>Hodiny PC jsou opet synchronizovany \n"), 2u) << log;
-    // The first entry is the start's: the first change is to synchronised.
+    EXPECT_EQ(count(log, "<T>Hodiny PC jsou opet synchronizovany \n"), 1u) << log;
     EXPECT_LT(log.find("nejsou synchronizovany"), log.find("opet synchronizovany"));
 }
 
