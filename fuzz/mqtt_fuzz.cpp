@@ -43,10 +43,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const std::string soubor(reinterpret_cast<const char *>(data), size);
-    const long long ted = 1796630410;
-    // A leading control byte other than a line end ages the file by 4 s per
-    // its value: fresh, then stale.
-    const long long stari = size && data[0] < 0x20 && data[0] != '\n' ? data[0] * 4 : 0;
+    const long long ted = fuzzted, stari = starisouboru(data, size);
     snimek s = posud(soubor, ted - stari, ted);
     nastaveni n;
     for (bool bezi : {s.stav == stavsouboru::bezi, false})

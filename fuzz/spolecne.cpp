@@ -43,6 +43,10 @@ std::string ctilog() {
     return s.str();
 }
 
+long long starisouboru(const std::uint8_t *data, std::size_t size) {
+    return size && data[0] < 0x20 && data[0] != '\n' ? data[0] * 4 : 0;
+}
+
 void zapissoubor(const char *cesta, const void *data, std::size_t delka) {
     FILE *f = std::fopen(cesta, "w");
     if (!f || std::fwrite(data, 1, delka, f) != delka || std::fclose(f) != 0) {
