@@ -2,6 +2,7 @@
 
 #include "porty.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -65,15 +66,22 @@ std::string bin(const std::string &name) {
 }
 
 void preload(options &opt, const std::string &lib) {
+    // LD_PRELOAD would reach the emulator itself, a program of the host.
+    const std::string jmeno =
+        std::string(KAMNAR_EMULATOR).empty() ? "LD_PRELOAD=" : "QEMU_SET_ENV=LD_PRELOAD=";
+    // A second stand-in joins the first: the loader reads one LD_PRELOAD only.
+    auto e = std::find_if(opt.env.begin(), opt.env.end(),
+                          [&](const std::string &v) { return v.starts_with(jmeno); });
+    if (e != opt.env.end()) {
+        *e += ":" + lib;
+        return;
+    }
+    opt.env.push_back(jmeno + lib);
     if (std::string(KAMNAR_EMULATOR).empty()) {
-        opt.env.push_back("LD_PRELOAD=" + lib);
         // AddressSanitizer wants its runtime first; the stand-ins do not need it.
         const char *asan = std::getenv("ASAN_OPTIONS");
         opt.env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") +
                           "verify_asan_link_order=0");
-    } else {
-        // LD_PRELOAD would reach the emulator itself, a program of the host.
-        opt.env.push_back("QEMU_SET_ENV=LD_PRELOAD=" + lib);
     }
 }
 

@@ -50,7 +50,7 @@ TEST_F(ClockStep, CommandsKeepTheirBeatAndTheStopItsBound) {
         conf += "[127.0.0." + std::to_string(m) + "]\n1 a.ics\n";
     harness::writefile(work + "/kamnar.conf", conf);
     socks.push_back(harness::fakemodule("127.0.0.2"));
-    daemon = harness::start({harness::bin("kamnar")}, opt);
+    daemon = harness::start({harness::bin("kamnar")}, withclock());
 
     std::vector<harness::command> prikazy(3);
     for (auto &c : prikazy)

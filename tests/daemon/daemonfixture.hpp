@@ -20,6 +20,10 @@ class RunningDaemon : public ::testing::Test {
     harness::process daemon;
     std::vector<int> socks;
     std::vector<harness::process> helpers; // other programs of the test, killed after it
+    // The PC's clock as the daemon reads it: the file of a preloaded
+    // adjtimex() stand-in, synchronised until a test writes otherwise, so that
+    // no log depends on the machine's clock; "" before a launch: the kernel's.
+    std::string hodiny;
 
     void SetUp() override {
         work = harness::sandbox();
@@ -27,6 +31,8 @@ class RunningDaemon : public ::testing::Test {
         opt.env = {"TZ=Europe/Prague"};
         mkdir("/home/kamnar", 0755);
         harness::writefile("/home/kamnar/a.ics", "BEGIN:VCALENDAR\n");
+        hodiny = work + "/hodiny";
+        harness::writefile(hodiny, "0 1000\n");
     }
     void TearDown() override {
         if (daemon.pid > 0)
@@ -39,7 +45,7 @@ class RunningDaemon : public ::testing::Test {
     }
     void configure(const std::string &text) { harness::writefile(work + "/kamnar.conf", text); }
     // Starts the daemon in the background (as `daemon`).
-    void launch() { daemon = harness::start({harness::bin("kamnar")}, opt); }
+    void launch() { daemon = harness::start({harness::bin("kamnar")}, withclock()); }
     // A house of three simulated modules, the one in the middle silent
     // (127.0.0.2 and .4 answer, .3 does not), and the daemon over it, given
     // 20 s for its stop.
@@ -55,7 +61,16 @@ class RunningDaemon : public ::testing::Test {
         launch();
     }
     // Runs the daemon to its end.
-    harness::result runkamnar() { return harness::run({harness::bin("kamnar")}, opt); }
+    harness::result runkamnar() { return harness::run({harness::bin("kamnar")}, withclock()); }
+    // The options with the clock's stand-in preloaded, unless `hodiny` is "".
+    harness::options withclock() const {
+        harness::options o = opt;
+        if (!hodiny.empty()) {
+            harness::preload(o, KAMNAR_HODINYPC_LIB);
+            o.env.push_back("HODINYPC=" + hodiny);
+        }
+        return o;
+    }
     // A stand-in module socket on a loopback address (socks[i] in call order).
     int module(const std::string &address) {
         socks.push_back(harness::fakemodule(address));

@@ -310,7 +310,7 @@ TEST_P(Priority, OnlyTheTimeSenderRunsRealTime) {
     int module = harness::fakemodule("127.0.0.2");
     std::vector<std::string> argv = GetParam().wrapper;
     argv.push_back(harness::bin("kamnar"));
-    harness::process p = harness::start(argv, opt);
+    harness::process p = harness::start(argv, withclock());
     ASSERT_TRUE(harness::waitfor([] { return logged("Vlakno posilamcas bezi s"); }));
     const std::string entry =
         GetParam().realtime ? "Vlakno posilamcas bezi s prioritou realneho casu 1 \n"
