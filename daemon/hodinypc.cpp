@@ -43,10 +43,9 @@ void sledujhodiny() {
     if (!posledni.znamy)
         return;
     const int sync = posledni.synchronizovany ? 1 : 0;
-    // The first reading is logged when it finds the clock not synchronised:
-    // a PC that starts after a power cut with a dead RTC battery and no time
-    // server has its entry too.
-    if (bylsync != 0 && sync == 0)
+    // Only a change is logged: the first reading, whatever it finds, is in
+    // the state file (and on the page, in kamnarstav, the alert) from the start.
+    if (bylsync == 1 && sync == 0)
         zapisdologu(true, "Hodiny PC nejsou synchronizovany - moduly dostavaji cas bez zaruky \n");
     else if (bylsync == 0 && sync == 1)
         zapisdologu(true, "Hodiny PC jsou opet synchronizovany \n");
