@@ -43,8 +43,8 @@ void sledujhodiny() {
     if (!posledni.znamy)
         return;
     const int sync = posledni.synchronizovany ? 1 : 0;
-    // Only a change is logged: the first reading, whatever it finds, is in
-    // the state file (and on the page, in kamnarstav, the alert) from the start.
+    // Only a change is logged: what the first reading finds is in the state
+    // file, and so in kamnarstav, on the page and in the alert, from the start.
     if (bylsync == 1 && sync == 0)
         zapisdologu(true, "Hodiny PC nejsou synchronizovany - moduly dostavaji cas bez zaruky \n");
     else if (bylsync == 0 && sync == 1)

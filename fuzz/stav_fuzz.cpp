@@ -3,9 +3,8 @@
 // A file that is not the daemon's whole one gets its line alone and 2.
 // Otherwise each module gets exactly one line of the table between the header
 // and the daemon's line, which only the log's and the PC clock's lines may
-// follow, in that order, and the exit
-// status is 2 when the daemon has stopped, else 1 exactly when one of them
-// does not answer.
+// follow, in that order, and the exit status is 2 when the daemon has
+// stopped, else 1 exactly when one of them does not answer.
 #include "rodiny.hpp"
 #include "spolecne.hpp"
 #include "tabulka.hpp"
